@@ -6,8 +6,11 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_link_options(-static -static-libgcc -static-libstdc++)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
+add_library(veltra_win_common STATIC ${VELTRA_WIN_COMMON_SOURCES})
+target_link_libraries(veltra_win_common PUBLIC veltra_logic ole32 oleaut32 uuid advapi32 user32)
+
 add_library(veltra_glue STATIC ${VELTRA_GLUE_SOURCES})
-target_link_libraries(veltra_glue PUBLIC veltra_logic ole32 oleaut32 uuid advapi32 user32)
+target_link_libraries(veltra_glue PUBLIC veltra_win_common)
 
 add_library(VeltraScanner SHARED src/server/DllMain.cpp src/server/VeltraScanner.def)
 set_target_properties(VeltraScanner PROPERTIES PREFIX "" OUTPUT_NAME VeltraScanner)
@@ -28,7 +31,7 @@ set(VELTRA_WINE_ENV WINEPREFIX=${VELTRA_WINEPREFIX} WINEDEBUG=-all WINEDLLOVERRI
 
 # A persistent wineserver: without it each test waits ~2.5 s for Wine's
 # background processes to let go of its output.
-add_test(NAME wine_start COMMAND sh -c "wineserver -k 2>/dev/null; wineserver -p && ${VELTRA_WINE} cmd /c exit >/dev/null 2>&1; true")
+add_test(NAME wine_start COMMAND sh -c "wineserver -k >/dev/null 2>&1; wineserver -p >/dev/null 2>&1 </dev/null && ${VELTRA_WINE} cmd /c exit >/dev/null 2>&1 </dev/null; true")
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${VELTRA_WINE_ENV}")
 add_test(NAME wine_stop COMMAND sh -c "wineserver -k; true")
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${VELTRA_WINE_ENV}")
@@ -37,7 +40,8 @@ add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
 target_link_libraries(logic_tests PRIVATE veltra_logic gtest_main)
 
 add_executable(wine_tests ${VELTRA_WINE_TESTS})
-target_link_libraries(wine_tests PRIVATE veltra_glue gtest_main)
+target_include_directories(wine_tests PRIVATE tests/wine)
+target_link_libraries(wine_tests PRIVATE veltra_win_common gtest)
 add_dependencies(wine_tests VeltraScanner)
 
 foreach(t logic_tests wine_tests)
@@ -46,4 +50,4 @@ foreach(t logic_tests wine_tests)
 endforeach()
 
 add_executable(VeltraBench tools/VeltraBench.cpp)
-target_link_libraries(VeltraBench PRIVATE veltra_logic ole32 oleaut32 uuid)
+target_link_libraries(VeltraBench PRIVATE veltra_win_common)

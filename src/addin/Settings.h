@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "addin/Names.h"
 
@@ -23,6 +24,35 @@ struct StoredSettings {
     std::u16string propPrefix;         // decimal virtual-key code
     std::u16string propSuffix;         // decimal virtual-key code
 };
+
+// The one set the driver uses, shared by every add-in object of the process.
+extern StoredSettings g_Settings;
+
+// One choice of a parameter. Its value is its position in decimal ("0", "1",
+// ...). The setter accepts the English label, the Russian label and the value,
+// in either language, and stores `stored` converted to the setting's type.
+struct Choice {
+    std::u16string english;
+    std::u16string russian;  // the same as english where both languages agree
+    std::u16string stored;
+};
+
+// What the settings document says about one parameter, and the choices its
+// setter accepts. The document and the setters both read this table, so they
+// cannot disagree.
+struct ParameterRow {
+    const char16_t* typeValue;
+    const char16_t* defaultValue;
+    const char16_t* captionEnglish;
+    const char16_t* captionRussian;
+    const char16_t* descriptionEnglish;
+    const char16_t* descriptionRussian;
+    std::vector<Choice> choices;  // empty for the time limit, which takes a number
+};
+
+// Indexed by property number (which is also the document order); the name is
+// PropName(number, 0).
+const std::vector<ParameterRow>& ParameterTable();
 
 // The text setters. Each stores the normalised value or raises its class-1
 // message (DriverError) and leaves the setting as it was.
@@ -44,7 +74,8 @@ void SetTimeOut(StoredSettings& s, std::optional<int32_t> converted);
 using I4Converter = std::optional<int32_t> (*)(const std::u16string& text);
 
 // Stores a text value through the setter of property number 0..7 (the time
-// limit converted with toI4). Used by SetParameter after the name lookup.
+// limit converted with toI4, or ParseDecimalI32 when toI4 is null). Used by
+// SetParameter after the name lookup; any other number raises NoSuchParameter.
 void ApplyTextSetting(StoredSettings& s, int32_t propNumber, const std::u16string& value, I4Converter toI4);
 
 }  // namespace veltra

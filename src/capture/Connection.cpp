@@ -1,0 +1,169 @@
+#include "capture/Connection.h"
+
+#include "addin/AddInObj.h"
+#include "addin/Messages.h"
+#include "addin/Settings.h"
+#include "capture/CodeQueues.h"
+#include "capture/KeyFramer.h"
+
+namespace veltra {
+
+std::atomic<int32_t> g_DeviceID{0};
+HHOOK g_HookHandle = nullptr;
+
+namespace {
+
+std::atomic<CaptureMode> g_PortMode{CaptureMode::None};
+// Whether g_HookHandle is still installed: a removed handle's value may be
+// handed to another hook of the process, which must not be removed for ours.
+bool g_HookInstalled = false;
+
+// Framing state; touched only on the thread the hook is installed on.
+KeyFramer g_Framer;
+KeyFramerConfigCache g_FramerConfig;
+HKL g_SavedLayout = nullptr;
+
+HKL UnitedStatesLayout() { return reinterpret_cast<HKL>(static_cast<uintptr_t>(kLayoutUnitedStates)); }
+
+void ApplyLayout(LayoutAction action) {
+    switch (action) {
+    case LayoutAction::None:
+        break;
+    case LayoutAction::SaveAndSwitchToUS:
+        // Codes are typed under the US layout, so the scanner's keys translate
+        // to Latin letters and digits whatever layout the user works in.
+        g_SavedLayout = ::GetKeyboardLayout(0);
+        if (g_SavedLayout != UnitedStatesLayout()) ::ActivateKeyboardLayout(UnitedStatesLayout(), 0);
+        break;
+    case LayoutAction::RestoreSaved:
+        if (::GetKeyboardLayout(0) != g_SavedLayout) ::ActivateKeyboardLayout(g_SavedLayout, 0);
+        break;
+    }
+}
+
+// Handles one message the framer wants; false when it failed.
+void HandleKeyMessage(MSG& msg, const HookMessage& m) {
+    const KeyFramerConfig& config =
+        g_FramerConfig.Get(g_Settings.propPrefix, g_Settings.propSuffix, g_Settings.propTimeOut);
+    KeyVerdict verdict = g_Framer.OnMessage(m, ::GetTickCount64(), config);
+    if (verdict.code) g_CodeQueues.Append(QueueId::Kbd, std::move(*verdict.code));
+    ApplyLayout(verdict.layout);
+    if (verdict.swallow) msg.message = WM_NULL;  // the host's loop sees a null message instead
+}
+
+}  // namespace
+
+int32_t DeviceId() noexcept { return g_DeviceID.load(); }
+
+int32_t DeviceIdOf(const void* handle) noexcept {
+    return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle));
+}
+
+void PublishPortMode() noexcept { g_PortMode = ModeOfPortText(g_Settings.propComPortNumber); }
+
+void RemoveKeyboardHook() noexcept {
+    if (g_HookInstalled) ::UnhookWindowsHookEx(g_HookHandle);
+    g_HookInstalled = false;
+}
+
+void ClearCodeQueues() noexcept { g_CodeQueues.Clear(); }
+
+LRESULT CALLBACK KeyboardHookProc(int code, WPARAM removeFlag, LPARAM message) noexcept {
+    MSG* msg = reinterpret_cast<MSG*>(message);
+    const HookMessage m{code, static_cast<uintptr_t>(removeFlag), msg ? msg->message : 0u, msg ? msg->wParam : 0};
+    // Most messages are no business of ours: a couple of integer tests, then on.
+    if (!msg || !g_Framer.Wants(m)) return ::CallNextHookEx(g_HookHandle, code, removeFlag, message);
+    try {
+        HandleKeyMessage(*msg, m);
+    } catch (...) {
+        try {
+            g_ErrorText = Text(Msg::HookFailure);
+        } catch (...) {
+        }
+    }
+    ::CallNextHookEx(g_HookHandle, code, removeFlag, message);
+    return 0;
+}
+
+CaptureMode ObjectDispatchHost::Mode() const { return g_PortMode.load(); }
+
+int32_t ObjectDispatchHost::DeviceId() const { return g_DeviceID.load(); }
+
+bool ObjectDispatchHost::Post(const std::u16string& source, const std::u16string& name, const std::u16string& data) {
+    IAsyncEvent* sink = MyObject.iEvent.get();  // stays valid until the thread has ended
+    if (!sink) return false;
+    UniqueBstr s = MakeBstr(source), n = MakeBstr(name), d = MakeBstr(data);
+    return SUCCEEDED(sink->ExternalEvent(s.get(), n.get(), d.get()));
+}
+
+// ---- Open and Close --------------------------------------------------------
+
+int AddInObject::Open() {
+    if (MyThread) Close();
+    const StoredSettings& s = g_Settings;
+    const CaptureMode mode = ModeOfPortText(s.propComPortNumber);
+    if (mode == CaptureMode::None) Raise(Msg::OpenNoPortNumber);
+    auto dispatch = std::make_unique<ObjectDispatchHost>(*this);
+    if (mode == CaptureMode::Keyboard) {
+        if (s.propPrefix.empty() || s.propSuffix.empty()) Raise(Msg::OpenNoPrefixOrSuffix);
+        if (s.propTimeOut < 1) Raise(Msg::OpenDelayBelowOne);
+        g_HookHandle = ::SetWindowsHookExW(WH_GETMESSAGE, &KeyboardHookProc, nullptr, ::GetCurrentThreadId());
+        // Without the hook nothing would be captured: no dispatch thread is
+        // left running behind a connection that failed.
+        if (!g_HookHandle) Raise(Msg::OpenHookFailed);
+        g_HookInstalled = true;
+        try {
+            StartDispatch(std::move(dispatch));
+        } catch (...) {
+            RemoveKeyboardHook();
+            throw;
+        }
+        g_DeviceID = DeviceIdOf(g_HookHandle);
+    } else {
+        if (s.propSpeed == 0 || s.propDataBit == 0 || s.propStopBits == 0) Raise(Msg::OpenNoComSettings);
+        if (!g_cp) Raise(Msg::PortUnavailable);  // not initialised by the host
+        g_cp->p_BaudRate = s.propSpeed;
+        g_cp->p_ByteSize = s.propDataBit;
+        g_cp->p_Parity = s.propParity ? 1 : 0;
+        g_cp->p_StopBits = s.propStopBits;
+        g_cp->OpenPort(s.propComPortNumber);
+        try {
+            StartDispatch(std::move(dispatch));
+        } catch (...) {
+            g_cp->ClosePort();
+            throw;
+        }
+        g_DeviceID = DeviceIdOf(g_ComHandle);
+    }
+    return 1;
+}
+
+void AddInObject::StartDispatch(std::unique_ptr<DispatchHost> host) {
+    PublishPortMode();
+    auto thread = std::make_unique<TMyThread>(*host, g_CodeQueues);
+    thread->Start();
+    MyDispatchHost = std::move(host);
+    MyThread = std::move(thread);
+}
+
+int AddInObject::Close() {
+    const int32_t id = g_DeviceID;
+    const bool keyboard = id == DeviceIdOf(g_HookHandle);
+    if (!keyboard && id != DeviceIdOf(g_ComHandle)) Raise(Msg::CloseDeviceNotFound);
+    // The dispatch thread ends before the hook or the port it drains goes.
+    if (keyboard) {
+        StopDispatch();
+        RemoveKeyboardHook();
+    } else if (MyThread) {
+        StopDispatch();
+        if (g_cp) g_cp->ClosePort();
+    }
+    return 1;
+}
+
+void AddInObject::StopDispatch() noexcept {
+    MyThread.reset();
+    MyDispatchHost.reset();
+}
+
+}  // namespace veltra

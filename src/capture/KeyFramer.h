@@ -1,0 +1,103 @@
+// Keyboard-wedge framing: recognises the scanner's prefix and suffix keys in
+// the host thread's retrieved messages, collects the characters in between
+// and decides which messages to take away from the host. Plain logic: the
+// hook procedure feeds it the retrieved messages and carries out its verdicts
+// (nulling the message, switching the keyboard layout, queueing the code).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace veltra {
+
+// The message identifiers the framer acts on (the Windows values).
+constexpr uint32_t kWmKeyDown = 0x0100;
+constexpr uint32_t kWmChar = 0x0102;
+constexpr uintptr_t kVkEnter = 13;
+// The layout a code is typed under: United States English, language 0x0409, layout 0x0409.
+constexpr uint32_t kLayoutUnitedStates = 0x04090409;
+
+// One call of the message-retrieval hook.
+struct HookMessage {
+    int32_t hookCode;      // negative: not ours to handle
+    uintptr_t removeFlag;  // 0 when the message is only looked at, not removed
+    uint32_t message;      // the record's message identifier
+    uintptr_t wParam;      // virtual-key code of a key-down, UTF-16 unit of a character
+};
+
+// The frame settings in the form the hot path compares. A prefix or suffix
+// text that is not the canonical decimal text of a key code ("192", never
+// "0192", "+9", " 9" or "") gives has... = false and then never matches.
+struct KeyFramerConfig {
+    uint32_t prefixVk = 0;
+    uint32_t suffixVk = 0;
+    bool hasPrefix = false;
+    bool hasSuffix = false;
+    int32_t limitMs = 0;  // a code is dropped when more than this passed since its prefix
+};
+
+KeyFramerConfig MakeKeyFramerConfig(const std::u16string& prefix, const std::u16string& suffix, int32_t limitMs);
+
+// Keeps the last settings texts and parses them again only when they change,
+// so the hook can hand over the stored settings at every message it acts on.
+// Get can throw std::bad_alloc (copying changed texts).
+class KeyFramerConfigCache {
+public:
+    const KeyFramerConfig& Get(const std::u16string& prefix, const std::u16string& suffix, int32_t limitMs);
+
+private:
+    std::u16string prefix_;
+    std::u16string suffix_;
+    KeyFramerConfig config_;
+    bool filled_ = false;
+};
+
+enum class LayoutAction : uint8_t {
+    None,
+    SaveAndSwitchToUS,  // note the thread's layout, then activate kLayoutUnitedStates unless already active
+    RestoreSaved,       // activate the noted layout again unless it is the active one
+};
+
+struct KeyVerdict {
+    bool swallow = false;                // turn the message into WM_NULL before it travels on
+    LayoutAction layout = LayoutAction::None;
+    std::optional<std::u16string> code;  // a finished code to append to the keyboard queue
+};
+
+// The framing state machine: Idle or Collecting, the collected characters,
+// the prefix time, and the pending "swallow the next Enter" flag. One
+// instance serves the hook's thread; Open and Close leave it as it is.
+class KeyFramer {
+public:
+    // True only for messages that can change the state or the message: removed
+    // key-downs, and removed characters while a code is collected. A couple of
+    // integer tests, so the hook can let everything else go on at once.
+    bool Wants(const HookMessage& m) const noexcept {
+        if (m.hookCode < 0 || m.removeFlag == 0) return false;
+        return m.message == kWmKeyDown || (m.message == kWmChar && collecting_);
+    }
+
+    // Handles one retrieved message. nowMs is a monotonic millisecond counter
+    // (not the time of day), read only for key-downs. Messages that Wants
+    // refuses, looked-at ones in particular, get an empty verdict and leave
+    // the state alone. Throws std::bad_alloc only when a collected character
+    // cannot be appended; the state and the buffer are then as before and the
+    // message should reach the host unchanged.
+    KeyVerdict OnMessage(const HookMessage& m, uint64_t nowMs, const KeyFramerConfig& config);
+
+    void Reset() noexcept;
+    bool Collecting() const noexcept { return collecting_; }
+    bool SkipEnter() const noexcept { return skipEnter_; }
+
+private:
+    KeyVerdict OnKeyDown(uintptr_t vk, uint64_t nowMs, const KeyFramerConfig& config) noexcept;
+    KeyVerdict OnChar(uintptr_t ch, const KeyFramerConfig& config);
+
+    bool collecting_ = false;
+    bool skipEnter_ = false;
+    uint64_t startMs_ = 0;
+    std::u16string buffer_;
+};
+
+}  // namespace veltra

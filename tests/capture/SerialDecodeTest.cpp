@@ -1,0 +1,75 @@
+#include "capture/SerialDecode.h"
+
+#include <gtest/gtest.h>
+
+#include "CaptureTestSupport.h"
+
+namespace veltra {
+namespace {
+
+using test::Bytes;
+
+// A layout that has digits, Latin letters, CR, LF, blank, GS and 0xE9, and
+// not the zero byte: a zero byte must pass without asking the layout.
+bool TestLayoutKey(uint8_t b) {
+    return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '\r' || b == '\n' ||
+           b == ' ' || b == 0x1D || b == 0xE9;
+}
+
+std::u16string Decode(const std::vector<uint8_t>& bytes) {
+    return DecodeBurst(bytes.data(), bytes.size(), TestLayoutKey);
+}
+
+TEST(DecodeBurst_, MapsBytesToSameCodes_OrErrorAtFirstRefusedByte) {
+    const struct {
+        const char* row;
+        std::vector<uint8_t> bytes;
+        std::u16string text;
+    } rows[] = {
+        {"no bytes", {}, u""},
+        {"digits and CR", Bytes("12345\r"), u"12345\r"},
+        {"zero byte kept", {'1', 0, '2'}, std::u16string(u"1\0" u"2", 3)},
+        {"only zero bytes", {0, 0}, std::u16string(2, u'\0')},
+        {"high byte, no code page", {'A', 0xE9}, u"A\u00E9"},
+        {"GS separator", {'0', '1', 0x1D, '2'}, u"01\x1D" u"2"},
+        {"third byte refused", {'4', '6', 0xC8, '7'}, u"Error"},
+        {"first byte refused", {0x88, '1', '2'}, u"Error"},
+        {"last byte refused", {'1', '2', 0x88}, u"Error"},
+        {"refused after zero", {0, 0xFF}, u"Error"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Decode(row.bytes), row.text) << row.row;
+}
+
+TEST(AcceptBurst_, TracesEveryNonEmptyRead_QueuesUntrimmedTextWithContent) {
+    const std::u16string kHead = u"Пришла строка=";
+    const struct {
+        const char* row;
+        std::vector<uint8_t> bytes;
+        bool traced;
+        std::u16string text;  // traced and, when queued, the entry
+        bool queued;
+    } rows[] = {
+        {"silent read", {}, false, u"", false},
+        {"only CR LF", Bytes("\r\n"), true, u"\r\n", false},
+        {"only zero bytes", {0, 0, 0}, true, std::u16string(3, u'\0'), false},
+        {"five digits and CR", Bytes("46071\r"), true, u"46071\r", true},
+        {"blanks around a code", Bytes("  12 \r\n"), true, u"  12 \r\n", true},
+        {"refused byte", {'1', 0xC8}, true, u"Error", true},
+    };
+    for (const auto& row : rows) {
+        test::TraceRecorder traces;
+        CodeQueues queues;
+        AcceptBurst(row.bytes.data(), row.bytes.size(), TestLayoutKey, queues);
+        const std::vector<std::u16string> expectedTraces =
+            row.traced ? std::vector<std::u16string>{kHead + row.text} : std::vector<std::u16string>{};
+        EXPECT_EQ(traces.Taken(), expectedTraces) << row.row;
+        EXPECT_EQ(queues.Size(QueueId::Com), row.queued ? 1u : 0u) << row.row;
+        if (row.queued) {
+            EXPECT_EQ(queues.Front(QueueId::Com), row.text) << row.row;
+        }
+        EXPECT_EQ(queues.Size(QueueId::Kbd), 0u) << row.row;
+    }
+}
+
+}  // namespace
+}  // namespace veltra
