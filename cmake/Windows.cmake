@@ -49,5 +49,8 @@ foreach(t logic_tests wine_tests)
   set_tests_properties(${${t}_list} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
 endforeach()
 
-add_executable(VeltraBench tools/VeltraBench.cpp)
+add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchKeyboard.cpp)
+target_include_directories(VeltraBench PRIVATE tools)
+# A console program with a wide entry point.
+target_link_options(VeltraBench PRIVATE -municode)
 target_link_libraries(VeltraBench PRIVATE veltra_win_common)
