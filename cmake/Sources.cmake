@@ -35,6 +35,7 @@ set(VELTRA_LOGIC_TESTS
   tests/addin/MessagesTest.cpp
   tests/addin/NamesTest.cpp
   tests/addin/TextTest.cpp
+  tests/server/RegistrationTest.cpp
   tests/addin/SettingsTest.cpp
   tests/addin/SettingsDocumentTest.cpp
   tests/capture/KeyFramerTest.cpp
@@ -48,4 +49,5 @@ set(VELTRA_WINE_TESTS
   tests/wine/HostFixture.cpp
   tests/wine/AddInTest.cpp
   tests/wine/ServerTest.cpp
+  tests/wine/ParametersTest.cpp
 )
