@@ -9,6 +9,7 @@ set(VELTRA_LOGIC_SOURCES
   src/addin/SettingsDocument.cpp
   src/capture/KeyFramer.cpp
   src/server/Registration.cpp
+  src/server/HostError.cpp
   src/capture/CodeQueues.cpp
   src/capture/SerialDecode.cpp
   src/capture/WorkerThread.cpp
@@ -36,6 +37,7 @@ set(VELTRA_LOGIC_TESTS
   tests/addin/NamesTest.cpp
   tests/addin/TextTest.cpp
   tests/server/RegistrationTest.cpp
+  tests/server/HostErrorTest.cpp
   tests/addin/SettingsTest.cpp
   tests/addin/SettingsDocumentTest.cpp
   tests/capture/KeyFramerTest.cpp

@@ -125,8 +125,9 @@ STDMETHODIMP AddInObject::Init(IDispatch* connection) {
         }
     }
     if (FAILED(hr)) {
-        // Without the event sink no code could ever reach the host: refuse
-        // rather than run half-initialised.
+        // Without an event sink that takes the buffer depth no code could
+        // reach the host: Init fails with the host's own result and keeps
+        // nothing, rather than run half-initialised.
         Done();
         return hr;
     }

@@ -3,16 +3,12 @@
 #include <cstdio>
 
 #include "addin/Messages.h"
+#include "server/Server.h"
 
 namespace veltra {
 
 void RaisePlatformError(HRESULT hr) {
-    std::u16string text;
-    wchar_t* buffer = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    if (n && buffer) text.assign(buffer, buffer + n);
-    if (buffer) ::LocalFree(buffer);
+    std::u16string text = SystemMessage(hr);
     while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
     if (text.empty()) {
         char code[32];

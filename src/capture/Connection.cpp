@@ -5,6 +5,7 @@
 #include "addin/Settings.h"
 #include "capture/CodeQueues.h"
 #include "capture/KeyFramer.h"
+#include "server/Server.h"
 
 namespace veltra {
 
@@ -93,7 +94,8 @@ bool ObjectDispatchHost::Post(const std::u16string& source, const std::u16string
     IAsyncEvent* sink = MyObject.iEvent.get();  // stays valid until the thread has ended
     if (!sink) return false;
     UniqueBstr s = MakeBstr(source), n = MakeBstr(name), d = MakeBstr(data);
-    return SUCCEEDED(sink->ExternalEvent(s.get(), n.get(), d.get()));
+    CheckHostCall(sink->ExternalEvent(s.get(), n.get(), d.get()));  // a refusal raises; the entry is offered again
+    return true;
 }
 
 // ---- Open and Close --------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "addin/Messages.h"
 #include "host/AddInLib.h"
 #include "server/Owners.h"
+#include "server/HostError.h"
 #include "server/Registration.h"
 
 namespace veltra {
@@ -128,6 +129,36 @@ HRESULT Unregister(bool perUser) noexcept {
 }
 
 }  // namespace
+
+std::u16string SystemMessage(HRESULT hr) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    std::u16string text;
+    if (n && buffer) text.assign(buffer, buffer + n);
+    if (buffer) ::LocalFree(buffer);
+    return text;
+}
+
+void CheckHostCall(HRESULT hr) {
+    if (SUCCEEDED(hr)) return;
+    HostErrorInfo info;
+    ComPtr<IErrorInfo> error;
+    if (::GetErrorInfo(0, error.put()) == S_OK && error) {
+        BSTR text = nullptr;
+        if (SUCCEEDED(error->GetSource(&text))) info.source = FromBstr(text);
+        ::SysFreeString(text);
+        text = nullptr;
+        if (SUCCEEDED(error->GetDescription(&text))) info.description = FromBstr(text);
+        ::SysFreeString(text);
+        text = nullptr;
+        if (SUCCEEDED(error->GetHelpFile(&text))) info.helpFile = FromBstr(text);
+        ::SysFreeString(text);
+        DWORD context = 0;
+        if (SUCCEEDED(error->GetHelpContext(&context))) info.helpContext = context;
+    }
+    throw MakeHostCallError(static_cast<uint32_t>(hr), info, SystemMessage(hr));
+}
 
 void ServerObjectCreated() noexcept { ::InterlockedIncrement(&g_ObjectCount); }
 void ServerObjectDestroyed() noexcept { ::InterlockedDecrement(&g_ObjectCount); }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace veltra {
 
 // Live add-in objects plus outstanding LockServer(TRUE) calls.
@@ -15,5 +17,12 @@ extern HMODULE g_Module;
 
 // Reads the host process's command line once at load for the registration switches.
 void InitServer(HMODULE module) noexcept;
+
+// The system's message text for a failure code, or the empty text.
+std::u16string SystemMessage(HRESULT hr);
+
+// Checks the result of a call into the host: a failure becomes a
+// HostCallError raised here, built from the calling thread's error object.
+void CheckHostCall(HRESULT hr);
 
 }  // namespace veltra
