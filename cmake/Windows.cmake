@@ -31,7 +31,7 @@ set(VELTRA_WINE_ENV WINEPREFIX=${VELTRA_WINEPREFIX} WINEDEBUG=-all WINEDLLOVERRI
 
 # A persistent wineserver: without it each test waits ~2.5 s for Wine's
 # background processes to let go of its output.
-add_test(NAME wine_start COMMAND sh -c "wineserver -k >/dev/null 2>&1; wineserver -p >/dev/null 2>&1 </dev/null && ${VELTRA_WINE} cmd /c exit >/dev/null 2>&1 </dev/null; true")
+add_test(NAME wine_start COMMAND sh -c "wineserver -k >/dev/null 2>&1; mkdir -p \"$WINEPREFIX\"; wineserver -p >/dev/null 2>&1 </dev/null && ${VELTRA_WINE} cmd /c exit >/dev/null 2>&1 </dev/null; true")
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${VELTRA_WINE_ENV}")
 add_test(NAME wine_stop COMMAND sh -c "wineserver -k; true")
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${VELTRA_WINE_ENV}")
