@@ -51,5 +51,14 @@ set(VELTRA_WINE_TESTS
   tests/wine/HostFixture.cpp
   tests/wine/AddInTest.cpp
   tests/wine/ServerTest.cpp
+  tests/wine/KeyboardTest.cpp
+  tests/wine/SerialTest.cpp
   tests/wine/ParametersTest.cpp
+)
+
+# libFuzzer targets, one source each under fuzz/ (native clang build only).
+set(VELTRA_FUZZ_TARGETS
+  FuzzSettings
+  FuzzSerialDecode
+  FuzzKeyFramer
 )

@@ -49,8 +49,30 @@ foreach(t logic_tests wine_tests)
   set_tests_properties(${${t}_list} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
 endforeach()
 
+# The serial tests need a virtual serial line: socat joins two pseudo-terminals,
+# one mapped to a COM port of the prefix, the other fed by the tests.
+set(VELTRA_SERIAL_DIR ${CMAKE_BINARY_DIR}/serial)
+set(VELTRA_SERIAL_PORT COM21)
+set(VELTRA_SERIAL_FIXTURE sh ${CMAKE_SOURCE_DIR}/tests/wine/serial_fixture.sh)
+add_test(NAME serial_start COMMAND ${VELTRA_SERIAL_FIXTURE} start ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT})
+set_tests_properties(serial_start PROPERTIES FIXTURES_SETUP serial FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}")
+add_test(NAME serial_stop COMMAND ${VELTRA_SERIAL_FIXTURE} stop ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT})
+set_tests_properties(serial_stop PROPERTIES FIXTURES_CLEANUP serial ENVIRONMENT "${VELTRA_WINE_ENV}")
+set(serial_tests ${wine_tests_list})
+list(FILTER serial_tests INCLUDE REGEX "^Serial")
+set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" ENVIRONMENT
+    "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed")
+
 add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchKeyboard.cpp)
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
 target_link_libraries(VeltraBench PRIVATE veltra_win_common)
+
+# Keyboard capture end to end through the X keyboard path (Xvfb, a window of
+# the bench, keys typed with xdotool), in a prefix of its own whose desktop
+# runs on that X server; skipped without Xvfb or xdotool.
+add_test(NAME x_keyboard COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/x_keyboard_test.sh
+         ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE} ${CMAKE_BINARY_DIR}/wineprefix-x)
+set_tests_properties(x_keyboard PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}"
+                     SKIP_RETURN_CODE 77 TIMEOUT 180)

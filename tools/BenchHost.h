@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -41,8 +42,13 @@ public:
 
     bool WaitForEvents(size_t count, std::chrono::milliseconds timeout);
     size_t Events();
+    // Also hands each printed event line to `listener`, on the thread that
+    // posts the event (the driver's dispatch thread); it must not block on
+    // the host's thread. An empty function ends that.
+    void SetListener(std::function<void(const std::u16string& line)> listener);
 
 private:
+    std::function<void(const std::u16string& line)> listener_;
     std::mutex lock_;
     std::condition_variable changed_;
     size_t events_ = 0;
@@ -74,11 +80,13 @@ struct Limits {
 };
 
 // Pumps this thread's messages (the keyboard hook runs inside their
-// retrieval) until a limit is reached or Ctrl+C is pressed.
-void WaitForLimits(Driver& d, const Limits& limits);
+// retrieval) until a limit is reached, Ctrl+C is pressed or `done` says so.
+// True when the event count of the limits was reached (or none was set).
+bool WaitForLimits(Driver& d, const Limits& limits, const std::function<bool()>& done = nullptr);
 
-// Keyboard mode: a window that shows what the application receives, with
-// every barcode event printed. Returns the program's exit status.
+// Keyboard mode: Open, then a window that shows what the application
+// receives, with every barcode event printed, then Close. Returns the
+// program's exit status: 1 when Open failed or --count was not reached.
 int RunKeyboardWindow(Driver& d, const Limits& limits);
 
 }  // namespace veltra::bench

@@ -1,10 +1,165 @@
+// The bench's keyboard mode: a small window of the thread that connected, so
+// the driver's hook sees what is typed into it. The window lists what the
+// application receives (key-downs, characters, and the null messages left
+// where the driver took a key or character away) and the barcode events;
+// the same lines go to stdout for scripts.
+#include <windows.h>
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "BenchHost.h"
+#include "addin/Text.h"
 
 namespace veltra::bench {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VeltraBenchKeyboard";
+constexpr wchar_t kTitle[] = L"VeltraBench keyboard";
+constexpr UINT kEventArrived = WM_APP + 1;
+constexpr size_t kMaxLines = 32;
+
+class Screen {
+public:
+    // Called on the dispatch thread: only queue the line and nudge the window.
+    void EventArrived(const std::u16string& line) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            pending_.push_back(line);
+        }
+        ::PostMessageW(hwnd, kEventArrived, 0, 0);
+    }
+
+    void TakeEvents() {
+        std::vector<std::u16string> lines;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            lines.swap(pending_);
+        }
+        for (const std::u16string& line : lines) Add(line, false);
+    }
+
+    // Shows a line in the window, and prints it too unless it is printed already.
+    void Add(const std::u16string& line, bool print) {
+        if (print) PrintLine(line);
+        lines_.push_back(line);
+        while (lines_.size() > kMaxLines) lines_.pop_front();
+        if (hwnd) ::InvalidateRect(hwnd, nullptr, TRUE);
+    }
+
+    void Paint() {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        ::SelectObject(dc, ::GetStockObject(ANSI_FIXED_FONT));
+        TEXTMETRICW tm;
+        ::GetTextMetricsW(dc, &tm);
+        int y = 4;
+        for (const std::u16string& line : lines_) {
+            ::TextOutW(dc, 6, y, reinterpret_cast<const wchar_t*>(line.c_str()), static_cast<int>(line.size()));
+            y += tm.tmHeight;
+        }
+        ::EndPaint(hwnd, &ps);
+    }
+
+    HWND hwnd = nullptr;
+    bool closed = false;
+
+private:
+    std::mutex lock_;
+    std::vector<std::u16string> pending_;
+    std::deque<std::u16string> lines_;
+};
+
+std::u16string Hex(WPARAM value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
+    return FromUtf8(text);
+}
+
+std::u16string Shown(WPARAM ch) {
+    if (ch < 0x20 || ch == 0x7F || ch > 0xFFFF) return Hex(ch);
+    return Hex(ch) + u" '" + std::u16string(1, static_cast<char16_t>(ch)) + u"'";
+}
+
+LRESULT CALLBACK ScreenProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* screen = static_cast<Screen*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(screen));
+    }
+    auto* screen = reinterpret_cast<Screen*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!screen) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    switch (message) {
+    case WM_NULL:
+        // A posted message the driver's hook turned into a null message.
+        if (wParam) screen->Add(u"window WM_NULL    " + Hex(wParam) + u" (taken away by the driver)", true);
+        return 0;
+    case WM_KEYDOWN:
+        screen->Add(u"window WM_KEYDOWN " + Hex(wParam), true);
+        break;
+    case WM_CHAR:
+        screen->Add(u"window WM_CHAR    " + Shown(wParam), true);
+        return 0;
+    case kEventArrived:
+        screen->TakeEvents();
+        return 0;
+    case WM_PAINT:
+        screen->Paint();
+        return 0;
+    case WM_DESTROY:
+        screen->closed = true;
+        screen->hwnd = nullptr;
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND CreateScreen(Screen& screen) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &ScreenProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kClassName;
+    ::RegisterClassW(&wc);
+    screen.hwnd = ::CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 560, 480,
+                                    nullptr, nullptr, wc.hInstance, &screen);
+    return screen.hwnd;
+}
+
+}  // namespace
 
 int RunKeyboardWindow(Driver& d, const Limits& limits) {
-    PrintLine(u"keyboard mode is not available yet");
-    return 1;
+    Screen screen;
+    if (!CreateScreen(screen)) {
+        PrintLine(u"cannot create the window (error " + DecimalText(::GetLastError()) +
+                  u"); without a display set Wine's graphics driver to null");
+        return 1;
+    }
+    // The hook is installed on this thread, the one that runs the window.
+    const Driver::Result opened = d.Call(u"Open", 1);
+    if (!d.Check(opened, u"Open")) {
+        ::DestroyWindow(screen.hwnd);
+        return 1;
+    }
+    const std::u16string device = opened.params[0];
+    PrintLine(u"connected, device " + device + u"; type or scan into the window \"" + FromUtf16(kTitle) + u"\"");
+    screen.Add(u"device " + device + u": scan a code into this window", false);
+    d.host.SetListener([&screen](const std::u16string& line) { screen.EventArrived(line); });
+    ::ShowWindow(screen.hwnd, SW_SHOWNORMAL);
+    ::SetForegroundWindow(screen.hwnd);
+    ::UpdateWindow(screen.hwnd);
+
+    const bool reached = WaitForLimits(d, limits, [&screen] { return screen.closed; });
+
+    // Close ends the dispatch thread, so no event can arrive for the window after it.
+    d.Check(d.Call(u"Close", 1, {device}), u"Close");
+    d.host.SetListener(nullptr);
+    if (screen.hwnd) ::DestroyWindow(screen.hwnd);
+    PrintLine(u"closed after " + DecimalText(static_cast<long long>(d.host.Events())) + u" events");
+    return reached ? 0 : 1;
 }
 
 }  // namespace veltra::bench

@@ -12,7 +12,10 @@
 //     scan [--count N] [--seconds S]
 //                               Open, print every event as it arrives, then Close
 //     keyboard [--count N] [--seconds S]
-//                               keyboard mode in a window that shows what the application receives
+//                               keyboard mode in a window that shows what the application receives;
+//                               set the port ("0"), prefix, suffix and time-out first. Exits with 1
+//                               when --count events did not arrive. Needs a display (or Wine's null
+//                               graphics driver, which shows nothing).
 #include <windows.h>
 #include <oleauto.h>
 
@@ -78,8 +81,10 @@ STDMETHODIMP BenchHost::QueryInterface(REFIID iid, void** out) {
 
 STDMETHODIMP BenchHost::ExternalEvent(BSTR source, BSTR message, BSTR data) {
     std::lock_guard<std::mutex> guard(lock_);
-    PrintLine(u"event  " + Clock() + u"  source=" + FromBstr(source) + u"  name=" + FromBstr(message) + u"  data=\"" +
-              Visible(FromBstr(data)) + u"\"");
+    const std::u16string line = u"event  " + Clock() + u"  source=" + FromBstr(source) + u"  name=" + FromBstr(message) +
+                                u"  data=\"" + Visible(FromBstr(data)) + u"\"";
+    PrintLine(line);
+    if (listener_) listener_(line);
     ++events_;
     changed_.notify_all();
     return S_OK;
@@ -88,6 +93,11 @@ STDMETHODIMP BenchHost::ExternalEvent(BSTR source, BSTR message, BSTR data) {
 bool BenchHost::WaitForEvents(size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> guard(lock_);
     return changed_.wait_for(guard, timeout, [&] { return events_ >= count; });
+}
+
+void BenchHost::SetListener(std::function<void(const std::u16string& line)> listener) {
+    std::lock_guard<std::mutex> guard(lock_);
+    listener_ = std::move(listener);
 }
 
 size_t BenchHost::Events() {
@@ -268,11 +278,12 @@ BOOL WINAPI OnCtrl(DWORD) {
 
 }  // namespace
 
-void WaitForLimits(Driver& d, const Limits& limits) {
+bool WaitForLimits(Driver& d, const Limits& limits, const std::function<bool()>& done) {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         if (g_Interrupted) break;
-        if (limits.count && d.host.Events() >= limits.count) break;
+        if (limits.count && d.host.Events() >= limits.count) return true;
+        if (done && done()) break;
         if (limits.seconds > 0 &&
             std::chrono::steady_clock::now() - start > std::chrono::duration<double>(limits.seconds))
             break;
@@ -283,6 +294,7 @@ void WaitForLimits(Driver& d, const Limits& limits) {
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
+    return limits.count == 0 || d.host.Events() >= limits.count;
 }
 
 namespace {

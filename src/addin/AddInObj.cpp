@@ -75,7 +75,16 @@ HRESULT ReturnNumber(int32_t number, long* out) noexcept {
 
 AddInObject::AddInObject(IUnknown* outer) : controlling_(outer ? outer : &inner_) { ServerObjectCreated(); }
 
-AddInObject::~AddInObject() { ServerObjectDestroyed(); }
+AddInObject::~AddInObject() {
+    // A host that releases the object without Done must not leave a thread
+    // posting through an event sink that is about to be released, nor a hook
+    // calling into a library that may be unloaded.
+    if (MyThread) {
+        StopConnection();
+        RemoveKeyboardHook();
+    }
+    ServerObjectDestroyed();
+}
 
 // ---- IUnknown ------------------------------------------------------------
 

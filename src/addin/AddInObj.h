@@ -108,7 +108,8 @@ private:
         AddInObject& owner_;
     };
 
-    void StartDispatch(std::unique_ptr<DispatchHost> host);
+    // Publishes deviceId as g_DeviceID and starts the dispatch thread.
+    void StartDispatch(std::unique_ptr<DispatchHost> host, int32_t deviceId);
     void StopDispatch() noexcept;
     void StopConnection() noexcept;
     // Stores a setting by property number and lets a running connection see it.

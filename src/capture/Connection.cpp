@@ -115,12 +115,11 @@ int AddInObject::Open() {
         if (!g_HookHandle) Raise(Msg::OpenHookFailed);
         g_HookInstalled = true;
         try {
-            StartDispatch(std::move(dispatch));
+            StartDispatch(std::move(dispatch), DeviceIdOf(g_HookHandle));
         } catch (...) {
             RemoveKeyboardHook();
             throw;
         }
-        g_DeviceID = DeviceIdOf(g_HookHandle);
     } else {
         if (s.propSpeed == 0 || s.propDataBit == 0 || s.propStopBits == 0) Raise(Msg::OpenNoComSettings);
         if (!g_cp) Raise(Msg::PortUnavailable);  // not initialised by the host
@@ -130,20 +129,28 @@ int AddInObject::Open() {
         g_cp->p_StopBits = s.propStopBits;
         g_cp->OpenPort(s.propComPortNumber);
         try {
-            StartDispatch(std::move(dispatch));
+            StartDispatch(std::move(dispatch), DeviceIdOf(g_ComHandle));
         } catch (...) {
             g_cp->ClosePort();
             throw;
         }
-        g_DeviceID = DeviceIdOf(g_ComHandle);
     }
     return 1;
 }
 
-void AddInObject::StartDispatch(std::unique_ptr<DispatchHost> host) {
+void AddInObject::StartDispatch(std::unique_ptr<DispatchHost> host, int32_t deviceId) {
     PublishPortMode();
     auto thread = std::make_unique<TMyThread>(*host, g_CodeQueues);
-    thread->Start();
+    // Codes left queued by the previous connection go out as soon as the
+    // thread runs, so they must already carry the new identifier. The
+    // identifier changes only when the connection is made.
+    const int32_t previousId = g_DeviceID.exchange(deviceId);
+    try {
+        thread->Start();
+    } catch (...) {
+        g_DeviceID = previousId;
+        throw;
+    }
     MyDispatchHost = std::move(host);
     MyThread = std::move(thread);
 }

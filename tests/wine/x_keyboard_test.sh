@@ -1,0 +1,102 @@
+#!/bin/sh
+# Keyboard capture end to end through the real X keyboard path: an Xvfb
+# server, a window of the test bench connected in keyboard mode, and a scan
+# typed with xdotool. Passes when the bench prints the barcode event and the
+# window got the digits' key-downs but none of the frame keys or characters.
+#
+#   x_keyboard_test.sh BIN_DIR WINE XPREFIX
+#
+# XPREFIX is a Wine prefix of this test's own (created on first use): Wine
+# binds a prefix's desktop to the display its first process found, and the
+# other tests run their prefix without any display.
+# Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool).
+set -u
+BIN=$1
+WINE=$2
+XPREFIX=$3
+SKIP=77
+TITLE="VeltraBench keyboard"
+
+for tool in Xvfb xdotool; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed (Debian packages xvfb and xdotool)"
+        exit $SKIP
+    fi
+done
+
+export WINEPREFIX="$XPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+TMP=$(mktemp -d)
+XVFB_PID=
+BENCH_PID=
+
+cleanup() {
+    [ -n "$BENCH_PID" ] && kill "$BENCH_PID" 2>/dev/null
+    # Only this test's own prefix: the server ends with the desktop on our display.
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    rm -rf "$TMP"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+    echo "FAIL: $*"
+    echo "---- bench output"
+    cat "$TMP/out" 2>/dev/null
+    exit 1
+}
+
+# -displayfd picks a free display and writes its number once the server is ready.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$TMP/display" >"$TMP/xvfb.log" 2>&1 &
+XVFB_PID=$!
+n=0
+while [ ! -s "$TMP/display" ]; do
+    n=$((n + 1))
+    [ $n -gt 100 ] && { cat "$TMP/xvfb.log"; fail "Xvfb did not start"; }
+    kill -0 "$XVFB_PID" 2>/dev/null || { cat "$TMP/xvfb.log"; fail "Xvfb exited"; }
+    sleep 0.1
+done
+export DISPLAY=":$(head -n 1 "$TMP/display")"
+echo "Xvfb on display $DISPLAY, prefix $XPREFIX"
+
+# A server left from an interrupted run would keep its desktop on a dead display.
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
+if [ ! -f "$XPREFIX/system.reg" ]; then
+    echo "creating the prefix (once)"
+    "$WINE" wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+fi
+
+"$WINE" "$BIN/VeltraBench.exe" register set propComPortNumber 0 set propPrefix "~" set propSuffix Tab \
+    set propTimeOut 1000 keyboard --count 1 --seconds 20 >"$TMP/out" 2>&1 &
+BENCH_PID=$!
+
+WID=
+n=0
+while [ -z "$WID" ]; do
+    n=$((n + 1))
+    [ $n -gt 120 ] && fail "no window named \"$TITLE\" after 60 s"
+    kill -0 "$BENCH_PID" 2>/dev/null || fail "the bench ended before its window appeared"
+    sleep 0.5
+    WID=$(xdotool search --name "^$TITLE\$" 2>/dev/null | head -n 1)
+done
+
+# No window manager runs, so the focus has to be set by hand.
+timeout 10 xdotool windowfocus --sync "$WID" || fail "cannot focus window $WID"
+xdotool key --delay 20 grave 4 6 0 7 Tab
+
+wait "$BENCH_PID"
+status=$?
+BENCH_PID=
+# Windows programs end their text lines with CR LF.
+tr -d '\r' <"$TMP/out" >"$TMP/out.txt" && mv "$TMP/out.txt" "$TMP/out"
+cat "$TMP/out"
+echo "---- checks"
+[ $status -eq 0 ] || fail "the bench exited with $status (no event within its time limit?)"
+grep -q 'name=Barcode  data="4607"$' "$TMP/out" || fail "no Barcode event with data \"4607\""
+[ "$(grep -c '^window WM_KEYDOWN 0x3[4607]$' "$TMP/out")" -eq 4 ] || fail "the digits' key-downs did not all reach the window"
+grep -q '^window WM_CHAR' "$TMP/out" && fail "a character reached the window"
+grep -q '^window WM_KEYDOWN 0x\(C0\|09\)$' "$TMP/out" && fail "a prefix or suffix key-down reached the window"
+echo "PASS"
+exit 0
