@@ -53,21 +53,31 @@ endforeach()
 # one mapped to a COM port of the prefix, the other fed by the tests.
 set(VELTRA_SERIAL_DIR ${CMAKE_BINARY_DIR}/serial)
 set(VELTRA_SERIAL_PORT COM21)
+set(VELTRA_HANGUP_PORT COM22)
 set(VELTRA_SERIAL_FIXTURE sh ${CMAKE_SOURCE_DIR}/tests/wine/serial_fixture.sh)
-add_test(NAME serial_start COMMAND ${VELTRA_SERIAL_FIXTURE} start ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT})
+add_test(NAME serial_start COMMAND ${VELTRA_SERIAL_FIXTURE} start ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT}
+         ${VELTRA_HANGUP_PORT})
 set_tests_properties(serial_start PROPERTIES FIXTURES_SETUP serial FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}")
-add_test(NAME serial_stop COMMAND ${VELTRA_SERIAL_FIXTURE} stop ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT})
+add_test(NAME serial_stop COMMAND ${VELTRA_SERIAL_FIXTURE} stop ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT}
+         ${VELTRA_HANGUP_PORT})
 set_tests_properties(serial_stop PROPERTIES FIXTURES_CLEANUP serial ENVIRONMENT "${VELTRA_WINE_ENV}")
 set(serial_tests ${wine_tests_list})
 list(FILTER serial_tests INCLUDE REGEX "^Serial")
-set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" ENVIRONMENT
-    "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed")
+# One line for all of them: they must not run at the same time (ctest -j).
+set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" RESOURCE_LOCK serial_line ENVIRONMENT
+    "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed;\
+VELTRA_HANGUP_PORT=${VELTRA_HANGUP_PORT};VELTRA_HANGUP_FILE=${VELTRA_SERIAL_DIR}/hangup")
 
 add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchKeyboard.cpp)
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
 target_link_libraries(VeltraBench PRIVATE veltra_win_common)
+
+# The performance benchmark (./run bench); not a test.
+add_executable(VeltraPerf bench/VeltraPerf.cpp)
+target_link_libraries(VeltraPerf PRIVATE veltra_win_common)
+add_dependencies(VeltraPerf VeltraScanner)
 
 # Keyboard capture end to end through the X keyboard path (Xvfb, a window of
 # the bench, keys typed with xdotool), in a prefix of its own whose desktop

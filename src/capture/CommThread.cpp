@@ -19,7 +19,7 @@ void TCommThread::Start() {
     }
 }
 
-void TCommThread::Stop() { worker_.Stop(); }
+void TCommThread::Stop() { worker_.Stop([this] { port_.CancelRead(); }); }
 
 std::optional<std::u16string> TCommThread::Run() {
     try {

@@ -29,10 +29,9 @@ public:
     // thread is held. Start and Stop belong to the owner's thread.
     void Start();
 
-    // Asks the loop to end and waits for it. A pending read is not
-    // cancelled: Stop waits for it (up to the port's read time-out, about
-    // 1.1 s on a real port), and what it brought is still queued. Returns at
-    // once when the loop has already ended or never started.
+    // Asks the loop to end, cancels a pending read (what it brought is
+    // still queued) and waits for the loop. Returns at once when the loop
+    // has already ended or never started.
     void Stop();
 
     // Waits up to timeout for the loop to end by itself; true when it has.

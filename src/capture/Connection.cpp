@@ -140,7 +140,9 @@ int AddInObject::Open() {
 
 void AddInObject::StartDispatch(std::unique_ptr<DispatchHost> host, int32_t deviceId) {
     PublishPortMode();
-    auto thread = std::make_unique<TMyThread>(*host, g_CodeQueues);
+    // Prompt: a code goes out as soon as it is queued, and an idle connection
+    // costs no wake-ups; every change of the port setting wakes the thread.
+    auto thread = std::make_unique<TMyThread>(*host, g_CodeQueues, DispatchPacing::Prompt);
     // Codes left queued by the previous connection go out as soon as the
     // thread runs, so they must already carry the new identifier. The
     // identifier changes only when the connection is made.

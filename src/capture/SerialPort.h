@@ -29,9 +29,13 @@ public:
     // Blocks until one burst has arrived (it ends at a silence on the line or
     // when capacity is reached) or the read time-out has passed in silence.
     // Returns the number of bytes put into buffer, 0 for a silent time-out,
-    // or nothing when the read failed. Called by the reader thread only;
-    // a pending read cannot be cancelled.
+    // or nothing when the read failed. Called by the reader thread only.
     virtual std::optional<size_t> Read(uint8_t* buffer, size_t capacity) = 0;
+
+    // Makes a pending Read return now, with what it has received so far,
+    // and every later Read return 0 at once, until the next Open. Safe from
+    // any thread. A port whose reads end soon by themselves may ignore it.
+    virtual void CancelRead() noexcept {}
 
     // Closes the port if it is open. Never while a Read is pending.
     virtual void Close() noexcept = 0;

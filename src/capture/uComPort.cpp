@@ -8,9 +8,13 @@ namespace veltra {
 HANDLE g_ComHandle = nullptr;
 
 void Win32SerialPort::Open(const std::u16string& name, const LineSettings& line) {
+    if (!readDone_) readDone_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!cancel_) cancel_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!readDone_ || !cancel_) Raise(Msg::PortUnavailable);
+    ::ResetEvent(cancel_.get());
     const std::wstring path = L"\\\\.\\" + std::wstring(name.begin(), name.end());
     handle_.reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr));
     // A failed step closes the port again: a leaked handle would keep a real
     // COM port busy until the process ends.
     auto fail = [this](Msg msg) {
@@ -44,8 +48,24 @@ void Win32SerialPort::Open(const std::u16string& name, const LineSettings& line)
 }
 
 std::optional<size_t> Win32SerialPort::Read(uint8_t* buffer, size_t capacity) {
+    // A cancel that came between two reads still counts: the reader is
+    // about to look at its stop request.
+    if (::WaitForSingleObject(cancel_.get(), 0) == WAIT_OBJECT_0) return 0;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = readDone_.get();
+    if (!::ReadFile(handle_.get(), buffer, static_cast<DWORD>(capacity), nullptr, &overlapped)) {
+        if (::GetLastError() != ERROR_IO_PENDING) return std::nullopt;
+        // A read that completed is preferred to the cancel, so its bytes are queued.
+        const HANDLE events[] = {readDone_.get(), cancel_.get()};
+        if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) ::CancelIo(handle_.get());
+    }
+    // A read that ended at its time-out (Wine reports ERROR_TIMEOUT) or was
+    // cancelled still reports the bytes it had received.
     DWORD got = 0;
-    if (!::ReadFile(handle_.get(), buffer, static_cast<DWORD>(capacity), &got, nullptr)) return std::nullopt;
+    if (!::GetOverlappedResult(handle_.get(), &overlapped, &got, TRUE)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_TIMEOUT && error != ERROR_OPERATION_ABORTED) return std::nullopt;
+    }
     return got;
 }
 

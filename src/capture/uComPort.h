@@ -21,17 +21,22 @@ extern HANDLE g_ComHandle;
 class Win32SerialPort final : public SerialPort {
 public:
     // Opens "\\.\" + name (the only form that reaches COM10 and above),
-    // blocking I/O, 2048-byte queues, the line settings applied to the port's
+    // 2048-byte queues, the line settings applied to the port's
     // own state, and read time-outs that end a burst after 50 ms of silence
-    // (or after 1074 ms with no byte). Every failure closes the port again
-    // and raises its class-5 message.
+    // (or after 1074 ms with no byte). The port is opened for overlapped
+    // I/O so that CancelRead can end a pending read. Every failure closes
+    // the port again and raises its class-5 message.
     void Open(const std::u16string& name, const LineSettings& line) override;
     std::optional<size_t> Read(uint8_t* buffer, size_t capacity) override;
+    void CancelRead() noexcept override { ::SetEvent(cancel_.get()); }
     void Close() noexcept override { handle_.reset(); }
     HANDLE Handle() const noexcept { return handle_.get(); }
 
 private:
     UniqueHandle handle_;
+    // Both manual-reset; made at the first Open, kept across reopening.
+    UniqueHandle readDone_;
+    UniqueHandle cancel_;
 };
 
 // Whether MapVirtualKeyW knows the byte as a key of the current layout.
@@ -47,8 +52,8 @@ public:
     // Opens and configures the port and starts the reader; raises a class-5
     // message and leaves nothing open on failure.
     void OpenPort(const std::u16string& PortName);
-    // Stops the reader (waiting for a pending read, up to about 1.1 s) and
-    // closes the port. Does nothing when no reader runs.
+    // Stops the reader (a pending read is cancelled) and closes the port.
+    // Does nothing when no reader runs.
     void ClosePort() noexcept;
 
     int32_t p_BaudRate = 9600;

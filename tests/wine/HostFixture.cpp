@@ -1,8 +1,79 @@
 #include "HostFixture.h"
 
 #include <objbase.h>
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <cstdio>
 
 namespace veltra::test {
+
+// ---- Process counts ----------------------------------------------------------
+
+// Wine 8 answers GetProcessHandleCount with 0, which no real process has; the
+// system handle list counts them there.
+DWORD HandleCount() {
+    DWORD count = 0;
+    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count != 0) return count;
+    struct Entry {
+        PVOID object;
+        ULONG_PTR process;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT backTrace, type;
+        ULONG attributes, reserved;
+    };
+    struct List {
+        ULONG_PTR count, reserved;
+        Entry entries[1];
+    };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<char> buffer(1 << 20);
+    ULONG size = 0;
+    const ULONG kExtendedHandleInformation = 64;
+    while (query(kExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &size) ==
+           static_cast<LONG>(0xC0000004))  // buffer too small
+        buffer.resize(buffer.size() * 2);
+    const List& list = *reinterpret_cast<const List*>(buffer.data());
+    for (ULONG_PTR i = 0; i < list.count; ++i)
+        if (list.entries[i].process == ::GetCurrentProcessId()) ++count;
+    return count;
+}
+
+
+size_t ThreadCount() {
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    size_t count = 0;
+    for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry))
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) ++count;
+    return count;
+}
+
+
+void ExpectFlatOverCycles(const char* label, int cycles, const std::function<void(int)>& cycle) {
+    for (int i = 0; i < 3 && !::testing::Test::HasFatalFailure(); ++i) cycle(-1);
+    const DWORD handles = HandleCount();
+    const size_t threads = ThreadCount();
+    const auto start = std::chrono::steady_clock::now();
+    int done = 0;
+    for (; done < cycles && !::testing::Test::HasFatalFailure(); ++done) cycle(done);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    const DWORD handlesAfter = HandleCount();
+    const size_t threadsAfter = ThreadCount();
+    std::printf("%s: %d cycles in %lld ms; handles %lu -> %lu, threads %u -> %u\n", label, done,
+                static_cast<long long>(ms), static_cast<unsigned long>(handles),
+                static_cast<unsigned long>(handlesAfter), static_cast<unsigned>(threads),
+                static_cast<unsigned>(threadsAfter));
+    // Slack for what Wine itself may hold for a while; one handle or thread
+    // left per cycle would exceed it many times over.
+    EXPECT_LT(handlesAfter, handles + 10) << label;
+    EXPECT_LE(threadsAfter, threads + 2) << label;
+}
 
 // ---- RecordingHost ---------------------------------------------------------
 

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -76,6 +77,16 @@ private:
     size_t refused_ = 0;
     volatile LONG refs_ = 0;
 };
+
+// Handles and threads of this process. Wine may run a thread of its own for
+// a while, so a leak shows as growth over many repetitions, not as one count.
+DWORD HandleCount();
+size_t ThreadCount();
+
+// Runs cycle a few times to warm up, then cycle(0 ... cycles-1) (up to a
+// fatal failure); prints the time taken and the counts before and after
+// under label and expects both counts flat.
+void ExpectFlatOverCycles(const char* label, int cycles, const std::function<void(int)>& cycle);
 
 // Path of a file next to the test program.
 std::wstring BesideProgram(const wchar_t* name);

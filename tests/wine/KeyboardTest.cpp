@@ -182,6 +182,10 @@ protected:
         return out;
     }
 
+    void OpenCloseCycles(const char* label, int cycles) {
+        ExpectFlatOverCycles(label, cycles, [this](int i) { ASSERT_EQ(Close(Open()), 1) << "cycle " << i; });
+    }
+
     RecordingHost host;
     Component c;
     KeyWindow window;
@@ -340,12 +344,44 @@ TEST_F(Keyboard, RefusedEvents_AreOfferedAgain_NothingLostOrderKept) {
     EXPECT_EQ(Close(id), 1);
 }
 
+TEST_F(Keyboard, CodesQueuedWhileThePortNamesASerialLine_ArePosted_OnceItNamesTheKeyboardAgain) {
+    // The idle dispatch thread waits for the queue of the mode of the moment;
+    // only the change of the setting itself may send it to the other queue.
+    const std::u16string id = Open();
+    Set(u"propComPortNumber", u"COM3");
+    window.Type(kScan4607);
+    window.Take();
+    EXPECT_FALSE(host.WaitForEvents(1, 100ms)) << "the serial queue is the one drained";
+    Set(u"propComPortNumber", u"0");
+    ASSERT_TRUE(host.WaitForEvents(1, kEventWait)) << "nothing else is typed: the change woke the thread";
+    EXPECT_EQ(Datas(), std::vector<std::u16string>{u"4607"});
+    EXPECT_EQ(Close(id), 1);
+}
+
 TEST_F(Keyboard, Done_WhileConnected_RemovesTheHook) {
     Open();
     EXPECT_EQ(c.Done(), S_OK);
     ExpectKeysPassUnchanged("after Done");
     EXPECT_EQ(host.References(), 0);
 }
+
+TEST_F(Keyboard, Done_ReturnsPromptly_AndNothingIsPostedAfter_WhileTheHostRefusesEvents) {
+    Open();
+    host.RefuseEvents(E_FAIL);
+    window.Type({kTilde, '1', '2', VK_TAB});
+    for (int i = 0; i < 500 && host.RefusedCount() < 2; ++i) ::Sleep(10);
+    ASSERT_GE(host.RefusedCount(), 2u);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.Done(), S_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
+    EXPECT_EQ(host.References(), 0);
+    host.RefuseEvents(S_OK);
+    ::Sleep(300);
+    EXPECT_TRUE(host.Events().empty());
+}
+
+TEST_F(Keyboard, OpenCloseCycles_LeaveHandlesAndThreadsFlat) { OpenCloseCycles("keyboard", 200); }
+TEST_F(Keyboard, DISABLED_OpenCloseCycles_TenThousand) { OpenCloseCycles("keyboard", 10000); }
 
 // The settings live as long as the library; with every object released the
 // library can be unloaded, and the next object starts from unset settings.

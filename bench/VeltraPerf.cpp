@@ -1,0 +1,564 @@
+// VeltraPerf: measures the scan-to-event path of the driver through COM, as a
+// minimal host holds it, and prints one table plus one machine-readable line
+// per figure ("PERF arch=... figure=... key=value ...").
+//
+//   VeltraPerf.exe [--quick]
+//
+// The serial figure needs a virtual serial line: VELTRA_SERIAL_PORT names the
+// COM port the driver opens, VELTRA_SERIAL_FEED the Unix path of the other
+// end (bench/run_bench.sh sets both up); without them it is skipped.
+// --quick runs a tenth of every count (for a smoke run).
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "addin/Text.h"
+#include "host/AddInLib.h"
+#include "server/Owners.h"
+
+namespace {
+
+using namespace veltra;
+
+const char* const kArch = sizeof(void*) == 8 ? "win64" : "win32";
+int g_Scale = 1;  // counts are divided by this (--quick: 10)
+
+double NowUs() {
+    static const double perUs = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f.QuadPart / 1e6;
+    }();
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return t.QuadPart / perUs;
+}
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<size_t>(p * (v.size() - 1) + 0.5)];
+}
+
+[[noreturn]] void Fail(const char* what, long code = 0) {
+    std::fprintf(stderr, "VeltraPerf: %s (%08lX)\n", what, static_cast<unsigned long>(code));
+    std::exit(1);
+}
+
+// ---- the host ----------------------------------------------------------------
+
+// Accepts every event and notes when it arrived and what it carried.
+class PerfHost final : public IDispatch, public IAsyncEvent {
+public:
+    PerfHost() : arrived_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~PerfHost() { ::CloseHandle(arrived_); }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) *out = static_cast<IDispatch*>(this);
+        else if (IsEqualIID(iid, IID_IAsyncEvent)) *out = static_cast<IAsyncEvent*>(this);
+        else return E_NOINTERFACE;
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives as long as the program
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SetEventBufferDepth(long) override { return S_OK; }
+    STDMETHODIMP UnusedSlot2() override { return E_NOTIMPL; }
+    STDMETHODIMP ExternalEvent(BSTR, BSTR, BSTR data) override {
+        const double at = NowUs();
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            stamps_.push_back(at);
+            datas_.push_back(FromBstr(data));
+        }
+        count_.fetch_add(1);
+        ::SetEvent(arrived_);
+        return S_OK;
+    }
+    STDMETHODIMP UnusedSlot4() override { return E_NOTIMPL; }
+
+    size_t Count() const { return count_.load(); }
+    // Waits until count events have arrived; false after timeoutMs.
+    bool WaitFor(size_t count, DWORD timeoutMs) {
+        const double end = NowUs() + timeoutMs * 1000.0;
+        while (Count() < count) {
+            const double left = end - NowUs();
+            if (left <= 0) return false;
+            ::WaitForSingleObject(arrived_, static_cast<DWORD>(left / 1000) + 1);
+        }
+        return true;
+    }
+    double Stamp(size_t i) {
+        std::lock_guard<std::mutex> guard(lock_);
+        return stamps_[i];
+    }
+    std::vector<std::u16string> Datas() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return datas_;
+    }
+
+private:
+    HANDLE arrived_;
+    std::atomic<size_t> count_{0};
+    std::mutex lock_;
+    std::vector<double> stamps_;
+    std::vector<std::u16string> datas_;
+};
+
+// ---- the driver through COM ------------------------------------------------------
+
+class Driver {
+public:
+    explicit Driver(PerfHost& host) {
+        CLSID clsid;
+        HRESULT hr = ::CLSIDFromProgID(L"AddIn.VeltraScanner", &clsid);
+        if (FAILED(hr)) Fail("the driver is not registered", hr);
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, init_.put_void());
+        if (FAILED(hr)) Fail("CoCreateInstance", hr);
+        if (FAILED(hr = init_->QueryInterface(IID_ILanguageExtender, ext_.put_void()))) Fail("ILanguageExtender", hr);
+        if (FAILED(hr = init_->Init(static_cast<IDispatch*>(&host)))) Fail("Init", hr);
+        ComPtr<ILocale> locale;
+        if (SUCCEEDED(init_->QueryInterface(IID_ILocale, locale.put_void()))) {
+            UniqueBstr en(::SysAllocString(L"en_US"));
+            locale->SetLocale(en.get());
+        }
+    }
+    ~Driver() { init_->Done(); }
+
+    void Set(const std::u16string& name, const std::u16string& value) {
+        if (Call(4, {name, value}).first != 1) Fail("SetParameter refused a value");
+    }
+    std::u16string Open() {
+        auto r = Call(5, {u""});
+        if (r.first != 1) Fail("Open failed");
+        return r.second;
+    }
+    void Close(const std::u16string& id) { Call(6, {id}); }
+
+private:
+    // Calls a command; its result and its first parameter afterwards, as text.
+    std::pair<long, std::u16string> Call(long method, const std::vector<std::u16string>& inputs) {
+        const long count = static_cast<long>(inputs.size());
+        SAFEARRAY* array = ::SafeArrayCreateVector(VT_VARIANT, 0, count);
+        for (long i = 0; i < count; ++i) {
+            Variant v;
+            v.set_text(inputs[i]);
+            ::SafeArrayPutElement(array, &i, v.get());
+        }
+        Variant result;
+        const HRESULT hr = ext_->CallAsFunc(method, result.get(), &array);
+        long zero = 0;
+        Variant first, text;
+        ::SafeArrayGetElement(array, &zero, first.get());
+        ::SafeArrayDestroy(array);
+        std::u16string out;
+        if (SUCCEEDED(::VariantChangeType(text.get(), first.get(), 0, VT_BSTR))) out = FromBstr(V_BSTR(text.get()));
+        return {SUCCEEDED(hr) && result.type() == VT_I4 ? V_I4(result.get()) : -1, out};
+    }
+
+    ComPtr<IInitDone> init_;
+    ComPtr<ILanguageExtender> ext_;
+};
+
+void RegisterDriver() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dll(path, n);
+    dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"VeltraScanner.dll";
+    const HMODULE module = ::LoadLibraryW(dll.c_str());
+    if (!module) Fail("cannot load VeltraScanner.dll", ::GetLastError());
+    const auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(module, "DllRegisterServer")));
+    if (!reg || FAILED(reg())) Fail("DllRegisterServer failed");
+    ::FreeLibrary(module);
+}
+
+// ---- the host's window and message loop -------------------------------------------
+
+constexpr UINT kTilde = VK_OEM_3;  // the prefix "~"
+
+class Window {
+public:
+    Window() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VeltraPerfWindow";
+        ::RegisterClassW(&wc);
+        hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        if (!hwnd_) Fail("CreateWindowExW", ::GetLastError());
+        Pump();
+    }
+    ~Window() { ::DestroyWindow(hwnd_); }
+    HWND hwnd() const { return hwnd_; }
+
+    // The host's loop: retrieves, translates and dispatches until empty.
+    // PM_NOYIELD: otherwise Wine gives up the processor at every look.
+    static void Pump() {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    void PostKey(UINT message, UINT vk) {
+        const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+        ::PostMessageW(hwnd_, message, vk, message == WM_KEYDOWN ? 1 | scan : 1 | scan | 0xC0000000);
+    }
+    // One key at a time, pumped: a character that TranslateMessage posts
+    // would otherwise queue up behind the next key.
+    void Press(UINT vk) {
+        PostKey(WM_KEYDOWN, vk);
+        Pump();
+        PostKey(WM_KEYUP, vk);
+        Pump();
+    }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+// Digits of n as keys.
+std::vector<UINT> DigitKeys(int n) {
+    std::vector<UINT> keys;
+    for (char ch : std::to_string(n)) keys.push_back(static_cast<UINT>(ch));
+    return keys;
+}
+
+void KeyboardSettings(Driver& d) {
+    d.Set(u"propComPortNumber", u"0");
+    d.Set(u"propPrefix", u"~");
+    d.Set(u"propSuffix", u"Tab");
+    d.Set(u"propTimeOut", u"1000");
+}
+
+// ---- the report ---------------------------------------------------------------------
+
+struct Row {
+    std::string figure, measured, floor, ratio;
+};
+std::vector<Row> g_Rows;
+
+void Machine(const char* figure, const std::string& fields) { std::printf("PERF arch=%s figure=%s %s\n", kArch, figure, fields.c_str()); }
+
+std::string Format(const char* format, double a, double b = 0, double c = 0) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, a, b, c);
+    return text;
+}
+
+// ---- 1 keyboard latency --------------------------------------------------------------
+
+void KeyboardLatency(Driver& d, PerfHost& host, Window& w) {
+    const int codes = 1000 / g_Scale;
+    KeyboardSettings(d);
+    const std::u16string id = d.Open();
+    std::vector<double> latency;
+    for (int i = 0; i < codes; ++i) {
+        // A varying pause, so that codes do not all meet a periodic thread
+        // at the same point of its cycle.
+        ::Sleep(i % 11);
+        for (UINT vk : {kTilde, UINT('1'), UINT('2')}) w.Press(vk);
+        const size_t before = host.Count();
+        w.PostKey(WM_KEYDOWN, VK_TAB);
+        const double t0 = NowUs();  // the loop retrieves the suffix key-down next
+        Window::Pump();
+        if (!host.WaitFor(before + 1, 5000)) Fail("a keyboard code was not posted");
+        latency.push_back(host.Stamp(before) - t0);
+        w.PostKey(WM_KEYUP, VK_TAB);
+        Window::Pump();
+    }
+    d.Close(id);
+
+    // The floor: a bare hand-off to a waiting thread that calls the host.
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::u16string> queue;
+    bool stop = false;
+    std::thread worker([&] {
+        std::unique_lock<std::mutex> guard(lock);
+        for (;;) {
+            changed.wait(guard, [&] { return stop || !queue.empty(); });
+            if (queue.empty()) return;
+            std::u16string data = std::move(queue.front());
+            queue.pop_front();
+            guard.unlock();
+            UniqueBstr s = MakeBstr(u"1"), n = MakeBstr(u"Barcode"), b = MakeBstr(data);
+            host.ExternalEvent(s.get(), n.get(), b.get());
+            guard.lock();
+        }
+    });
+    std::vector<double> floor;
+    for (int i = 0; i < codes; ++i) {
+        ::Sleep(i % 3);
+        const size_t before = host.Count();
+        const double t0 = NowUs();
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            queue.push_back(u"12");
+        }
+        changed.notify_all();
+        if (!host.WaitFor(before + 1, 5000)) Fail("the hand-off floor lost a code");
+        floor.push_back(host.Stamp(before) - t0);
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        stop = true;
+    }
+    changed.notify_all();
+    worker.join();
+
+    const double p50 = Percentile(latency, 0.5), p99 = Percentile(latency, 0.99), max = Percentile(latency, 1);
+    const double f50 = Percentile(floor, 0.5), f99 = Percentile(floor, 0.99);
+    g_Rows.push_back({"1 keyboard latency (" + std::to_string(codes) + " codes)",
+                      Format("p50 %.3f  p99 %.3f  max %.3f ms", p50 / 1000, p99 / 1000, max / 1000),
+                      Format("hand-off p50 %.3f  p99 %.3f ms", f50 / 1000, f99 / 1000),
+                      Format("p99 x%.1f", f99 > 0 ? p99 / f99 : 0)});
+    Machine("keyboard_latency", Format("codes=%.0f p50_us=%.1f p99_us=%.1f", codes, p50, p99) +
+                                    Format(" max_us=%.1f floor_p50_us=%.1f floor_p99_us=%.1f", max, f50, f99));
+}
+
+// ---- 2 serial latency ------------------------------------------------------------------
+
+void SerialLatency(Driver& d, PerfHost& host) {
+    const char* port = std::getenv("VELTRA_SERIAL_PORT");
+    const char* feedPath = std::getenv("VELTRA_SERIAL_FEED");
+    if (!port || !feedPath || !*port || !*feedPath) {
+        g_Rows.push_back({"2 serial latency", "skipped: no virtual serial line", "50 ms framing", "-"});
+        Machine("serial_latency", "skipped=1");
+        return;
+    }
+    std::wstring path = L"Z:";
+    for (const char* p = feedPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    UniqueHandle feed(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!feed) Fail("cannot open the serial feed", ::GetLastError());
+    std::u16string portText;
+    for (const char* p = port; *p; ++p) portText += static_cast<char16_t>(*p);
+    d.Set(u"propComPortNumber", portText);
+    d.Set(u"propSpeed", u"9600");
+    d.Set(u"propDataBit", u"8");
+    d.Set(u"propStopBits", u"1 stop bits");
+    d.Set(u"propParity", u"No");
+    const std::u16string id = d.Open();
+    const int codes = 200 / g_Scale;
+    const std::string bytes = "4607012345678\r\n";
+    std::vector<double> latency;
+    for (int i = 0; i < codes; ++i) {
+        ::Sleep(i % 11);
+        const size_t before = host.Count();
+        DWORD written = 0;
+        if (!::WriteFile(feed.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+            Fail("writing the serial feed", ::GetLastError());
+        const double t0 = NowUs();  // the last byte is in the line
+        if (!host.WaitFor(before + 1, 5000)) Fail("a serial code was not posted");
+        latency.push_back(host.Stamp(before) - t0);
+    }
+    d.Close(id);
+    const double p50 = Percentile(latency, 0.5), p99 = Percentile(latency, 0.99), max = Percentile(latency, 1);
+    g_Rows.push_back({"2 serial latency (" + std::to_string(codes) + " codes)",
+                      Format("p50 %.2f  p99 %.2f  max %.2f ms", p50 / 1000, p99 / 1000, max / 1000),
+                      "50 ms framing", Format("p99 x%.2f", p99 / 50000)});
+    Machine("serial_latency",
+            Format("codes=%.0f p50_us=%.1f p99_us=%.1f", codes, p50, p99) + Format(" max_us=%.1f floor_us=50000", max));
+}
+
+// ---- 3 hook cost ---------------------------------------------------------------------------
+
+HHOOK g_BareHook = nullptr;
+LRESULT CALLBACK BareHook(int code, WPARAM flag, LPARAM message) { return ::CallNextHookEx(g_BareHook, code, flag, message); }
+
+// Average cost of posting and retrieving one message that no code is part of.
+double LoopNsPerMessage(Window& w, int messages) {
+    constexpr int kBatch = 1000;
+    const double t0 = NowUs();
+    for (int done = 0; done < messages; done += kBatch) {
+        for (int i = 0; i < kBatch; ++i) ::PostMessageW(w.hwnd(), WM_APP + 1, i, 0);
+        Window::Pump();
+    }
+    return (NowUs() - t0) * 1000.0 / messages;
+}
+
+void HookCost(Driver& d, Window& w) {
+    const int rounds = 10, perRound = 100000 / g_Scale;
+    KeyboardSettings(d);
+    // Interleaved rounds; the least of each kind is the least disturbed.
+    double none = 1e18, bare = 1e18, driver = 1e18;
+    LoopNsPerMessage(w, perRound / 10);  // warm-up
+    for (int r = 0; r < rounds; ++r) {
+        none = std::min(none, LoopNsPerMessage(w, perRound));
+        g_BareHook = ::SetWindowsHookExW(WH_GETMESSAGE, &BareHook, nullptr, ::GetCurrentThreadId());
+        if (!g_BareHook) Fail("SetWindowsHookExW", ::GetLastError());
+        bare = std::min(bare, LoopNsPerMessage(w, perRound));
+        ::UnhookWindowsHookEx(g_BareHook);
+        const std::u16string id = d.Open();
+        driver = std::min(driver, LoopNsPerMessage(w, perRound));
+        d.Close(id);
+    }
+    const double cost = driver - none, floor = bare - none;
+    g_Rows.push_back({"3 hook cost (" + std::to_string(rounds * perRound) + " msgs each)",
+                      Format("%.0f ns/msg (loop %.0f, hooked %.0f)", cost, none, driver),
+                      Format("bare CallNextHookEx %.0f ns/msg", floor),
+                      Format("x%.2f", floor > 0 ? cost / floor : 0)});
+    Machine("hook_cost", Format("messages=%.0f loop_ns=%.1f hooked_ns=%.1f", rounds * perRound, none, driver) +
+                             Format(" bare_hooked_ns=%.1f hook_ns=%.1f bare_hook_ns=%.1f", bare, cost, floor));
+}
+
+// ---- 4 idle cost -------------------------------------------------------------------------------
+
+// Wake-ups are counted outside Wine: bench/run_bench.sh reads the context
+// switches of every thread of this process when the lines "IDLE begin" and
+// "IDLE end" appear, and answers with the difference in VELTRA_BENCH_DIR\idle.
+// Returns -1 when nobody answers.
+double OutsideSwitches() {
+    const char* dir = std::getenv("VELTRA_BENCH_DIR");
+    if (!dir || !*dir) return -1;
+    std::wstring path = L"Z:";
+    for (const char* p = dir; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    path += L"\\idle";
+    for (int i = 0; i < 300; ++i, ::Sleep(10)) {
+        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file) continue;
+        char text[64] = {};
+        DWORD n = 0;
+        ::ReadFile(file.get(), text, sizeof text - 1, &n, nullptr);
+        if (n == 0 || text[n - 1] != '\n') continue;  // not written completely yet
+        file.reset();
+        ::DeleteFileW(path.c_str());
+        return std::atof(text);
+    }
+    return -1;
+}
+
+double ProcessCpuMs() {
+    FILETIME created, exited, kernel, user;
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto value = [](const FILETIME& f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+    return (value(kernel) + value(user)) / 10000.0;
+}
+
+struct Idle {
+    double wakeups;  // per second, all threads; -1 when not counted
+    double cpuMs;
+};
+
+// The host's loop, idle for `seconds`: waits for messages and pumps what comes.
+Idle IdleFor(DWORD seconds) {
+    std::printf("IDLE begin\n");
+    std::fflush(stdout);
+    const double cpu0 = ProcessCpuMs(), t0 = NowUs();
+    while (NowUs() - t0 < seconds * 1e6) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(seconds * 1000 - (NowUs() - t0) / 1000) + 1,
+                                    QS_ALLINPUT);
+        Window::Pump();
+    }
+    const double elapsed = (NowUs() - t0) / 1e6;
+    const double cpu = ProcessCpuMs() - cpu0;
+    std::printf("IDLE end\n");
+    std::fflush(stdout);
+    const double switches = OutsideSwitches();
+    return {switches < 0 ? -1 : switches / elapsed, cpu};
+}
+
+void IdleCost(Driver& d) {
+    const DWORD seconds = 10;
+    // The floor: the same wait with no connection (Wine's own threads).
+    const Idle floor = IdleFor(seconds);
+    KeyboardSettings(d);
+    const std::u16string id = d.Open();
+    ::Sleep(100);  // the dispatch thread settles into its wait
+    const Idle open = IdleFor(seconds);
+    d.Close(id);
+    const bool counted = open.wakeups >= 0 && floor.wakeups >= 0;
+    g_Rows.push_back({"4 idle cost (" + std::to_string(seconds) + " s open, no scans)",
+                      counted ? Format("%.1f wake-ups/s; CPU %.0f ms", open.wakeups, open.cpuMs)
+                              : Format("wake-ups not counted; CPU %.0f ms", open.cpuMs),
+                      counted ? Format("no connection %.1f/s; CPU %.0f ms", floor.wakeups, floor.cpuMs)
+                              : Format("no connection: CPU %.0f ms", floor.cpuMs),
+                      counted ? Format("%+.1f/s", open.wakeups - floor.wakeups) : "-"});
+    Machine("idle_cost", Format("seconds=%.0f wakeups_per_s=%.2f cpu_ms=%.1f", seconds, open.wakeups, open.cpuMs) +
+                             Format(" floor_wakeups_per_s=%.2f floor_cpu_ms=%.1f", floor.wakeups, floor.cpuMs));
+}
+
+// ---- 5 burst ---------------------------------------------------------------------------------------
+
+void Burst(Driver& d, PerfHost& host, Window& w) {
+    const int codes = 10000 / g_Scale;
+    const DWORD capMs = 30000;
+    KeyboardSettings(d);
+    const std::u16string id = d.Open();
+    const size_t first = host.Count();
+    const double t0 = NowUs();
+    for (int i = 0; i < codes; ++i) {
+        w.Press(kTilde);
+        for (UINT vk : DigitKeys(i)) w.Press(vk);
+        w.Press(VK_TAB);
+    }
+    const double typed = NowUs();
+    const bool all = host.WaitFor(first + codes, capMs);
+    const size_t delivered = host.Count() - first;
+    const double end = delivered ? host.Stamp(first + delivered - 1) : typed;
+    const std::vector<std::u16string> datas = host.Datas();
+    size_t misplaced = 0;
+    for (size_t i = 0; i < delivered; ++i)
+        if (datas[first + i] != DecimalText(static_cast<long long>(i))) ++misplaced;
+    d.Close(id);
+    const double seconds = (end - t0) / 1e6, rate = delivered / seconds;
+    const double typingRate = codes / ((typed - t0) / 1e6);
+    g_Rows.push_back({"5 burst (" + std::to_string(codes) + " keyboard codes)",
+                      Format("%.2f s, %.0f codes/s, ", seconds, rate) +
+                          Format("%.0f delivered, %.0f out of order", delivered, misplaced) +
+                          (all ? "" : Format(" (stopped %.0f s after typing)", capMs / 1000.0)),
+                      Format("hook took %.0f codes/s", typingRate), Format("x%.2f", rate / typingRate)});
+    Machine("burst", Format("codes=%.0f delivered=%.0f misplaced=%.0f", codes, delivered, misplaced) +
+                         Format(" seconds=%.3f codes_per_s=%.1f typing_codes_per_s=%.1f", seconds, rate, typingRate));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--quick") g_Scale = 10;
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) Fail("CoInitializeEx");
+    RegisterDriver();
+    {
+        PerfHost host;
+        Window window;
+        {
+            Driver d(host);
+            KeyboardLatency(d, host, window);
+            SerialLatency(d, host);
+            HookCost(d, window);
+            IdleCost(d);
+            Burst(d, host, window);
+        }
+        std::printf("\nVeltraPerf %s%s\n", kArch, g_Scale > 1 ? " (quick: a tenth of every count)" : "");
+        std::printf("| %-38s | %-62s | %-32s | %-10s |\n", "figure", "measured", "floor", "ratio");
+        std::printf("|%s|%s|%s|%s|\n", std::string(40, '-').c_str(), std::string(64, '-').c_str(),
+                    std::string(34, '-').c_str(), std::string(12, '-').c_str());
+        for (const Row& r : g_Rows)
+            std::printf("| %-38s | %-62s | %-32s | %-10s |\n", r.figure.c_str(), r.measured.c_str(), r.floor.c_str(),
+                        r.ratio.c_str());
+    }
+    ::CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,59 @@
+#!/bin/sh
+# Runs VeltraPerf of one build tree under Wine, in a prefix of its own, with a
+# virtual serial line (socat) mapped to a COM port for the serial figure.
+#
+#   bench/run_bench.sh BUILD_DIR WINE [VeltraPerf arguments...]
+#
+# Everything it starts (the serial line, the prefix's wineserver) is ended on
+# exit, also on failure or Ctrl+C.
+set -eu
+
+build=$(cd "${1:?usage: run_bench.sh BUILD_DIR WINE [args]}" && pwd)
+wine=${2:?wine program (wine or wine64)}
+shift 2
+here=$(cd "$(dirname "$0")" && pwd)
+
+export WINEPREFIX="$build/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+serial_dir=$build/bench-serial
+port=COM23
+fixture="$here/../tests/wine/serial_fixture.sh"
+
+cleanup() {
+    sh "$fixture" stop "$serial_dir" "$port" >/dev/null 2>&1 || true
+    wineserver -k >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+mkdir -p "$WINEPREFIX"
+wineserver -p >/dev/null 2>&1 </dev/null
+"$wine" cmd /c exit >/dev/null 2>&1 </dev/null || true
+sh "$fixture" start "$serial_dir" "$port" >/dev/null
+
+# Context switches of every thread of a process, summed.
+switches() {
+    cat /proc/"$1"/task/*/status 2>/dev/null |
+        awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n + 0 }'
+}
+
+# The bench's output passes through here: at "IDLE begin" and "IDLE end" the
+# switches of its threads are read and the difference handed back to it.
+export VELTRA_BENCH_DIR="$build/bench-run"
+rm -rf "$VELTRA_BENCH_DIR"
+mkdir -p "$VELTRA_BENCH_DIR"
+mkfifo "$VELTRA_BENCH_DIR/out"
+VELTRA_SERIAL_PORT=$port VELTRA_SERIAL_FEED=$serial_dir/feed \
+    "$wine" "$build/bin/VeltraPerf.exe" "$@" >"$VELTRA_BENCH_DIR/out" &
+bench=$!
+begin=0
+while IFS= read -r line; do
+    case $line in
+        "IDLE begin"*) begin=$(switches "$bench") ;;
+        "IDLE end"*)
+            end=$(switches "$bench")
+            echo $((end - begin)) >"$VELTRA_BENCH_DIR/idle.tmp"
+            mv "$VELTRA_BENCH_DIR/idle.tmp" "$VELTRA_BENCH_DIR/idle" ;;
+        *) printf '%s\n' "$line" ;;
+    esac
+done <"$VELTRA_BENCH_DIR/out"
+wait "$bench"
