@@ -241,6 +241,21 @@ TEST_F(AddIn, CallAsFunc_IgnoresAnArrayOfAnotherElementType) {
     ::SafeArrayDestroy(ints);
 }
 
+TEST_F(AddIn, CallAsFunc_AddressesElementsByIndex_WhenTheLowerBoundIsNotZero) {
+    SAFEARRAYBOUND bound{7, 1};  // elements 1..7: parameter 0 has no element
+    SAFEARRAY* array = ::SafeArrayCreate(VT_VARIANT, 1, &bound);
+    Variant result;
+    EXPECT_EQ(c.ext()->CallAsFunc(1, result.get(), &array), S_OK);
+    EXPECT_EQ(V_I4(result.get()), 1);
+    Variant v1, v7;
+    long one = 1, seven = 7;
+    ::SafeArrayGetElement(array, &one, v1.get());
+    ::SafeArrayGetElement(array, &seven, v7.get());
+    EXPECT_EQ(v1.type(), VT_BSTR) << "parameter 1, the description";
+    EXPECT_EQ(v7.type(), VT_EMPTY) << "there is no parameter 7";
+    ::SafeArrayDestroy(array);
+}
+
 TEST_F(AddIn, Dispatch_RefusesEveryOperation) {
     ComPtr<IDispatch> dispatch;
     ASSERT_EQ(c.init()->QueryInterface(IID_IDispatch, dispatch.put_void()), S_OK);
