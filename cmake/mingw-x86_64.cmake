@@ -1,13 +1,5 @@
-# Cross-compiling to 64-bit Windows with MinGW-w64; programs run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows, run under wine64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TRIPLE x86_64-w64-mingw32)
-# The -posix compilers: the -win32 ones have no std::thread or std::mutex.
-set(CMAKE_C_COMPILER ${TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(VELTRA_WINE /usr/lib/wine/wine64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

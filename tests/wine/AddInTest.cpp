@@ -9,18 +9,7 @@ namespace {
 
 std::u16string Str(BSTR b) { return FromBstr(b); }
 
-class AddIn : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(c.Created());
-        ASSERT_EQ(c.Init(host), S_OK);
-    }
-    void TearDown() override {
-        if (c.Created()) c.Done();
-    }
-    RecordingHost host;
-    Component c;
-};
+using AddIn = InitialisedComponent;
 
 TEST_F(AddIn, Init_SetsBufferDepthAndResetsErrorState) {
     EXPECT_EQ(host.BufferDepths(), std::vector<long>{300});

@@ -130,6 +130,22 @@ private:
     ComPtr<ILocale> locale_;
 };
 
+// A component created by its programmatic identifier and initialised with a
+// recording host, its language English; Done at the end of the test.
+class InitialisedComponent : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(c.Created());
+        ASSERT_EQ(c.Init(host), S_OK);
+        c.SetLocale(L"en_US");
+    }
+    void TearDown() override {
+        if (c.Created()) c.Done();
+    }
+    RecordingHost host;  // outlives the component
+    Component c;
+};
+
 // Registers the library machine-wide for the whole test program and
 // initialises COM on the main thread.
 class ComEnvironment : public ::testing::Environment {

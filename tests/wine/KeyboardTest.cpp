@@ -145,19 +145,15 @@ std::vector<Seen> Uncaptured4607() {
     return out;
 }
 
-class Keyboard : public ::testing::Test {
+class Keyboard : public InitialisedComponent {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(c.Created());
-        ASSERT_EQ(c.Init(host), S_OK);
-        c.SetLocale(L"en_US");
+        InitialisedComponent::SetUp();
+        if (HasFatalFailure()) return;
         Set(u"propComPortNumber", u"0");
         Set(u"propPrefix", u"~");
         Set(u"propSuffix", u"Tab");
         Set(u"propTimeOut", u"1000");
-    }
-    void TearDown() override {
-        if (c.Created()) c.Done();
     }
 
     void Set(const std::u16string& name, const std::u16string& value) {
@@ -186,8 +182,6 @@ protected:
         ExpectFlatOverCycles(label, cycles, [this](int i) { ASSERT_EQ(Close(Open()), 1) << "cycle " << i; });
     }
 
-    RecordingHost host;
-    Component c;
     KeyWindow window;
 };
 

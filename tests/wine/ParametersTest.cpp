@@ -11,14 +11,8 @@ namespace {
 
 const std::u16string kSpeedNotSupported = u"An error occurred while setting the parameter Speed,specification is not supported.";
 
-class Parameters : public ::testing::Test {
+class Parameters : public InitialisedComponent {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(c.Created());
-        ASSERT_EQ(c.Init(host), S_OK);
-        c.SetLocale(L"en_US");
-    }
-    void TearDown() override { c.Done(); }
 
     HRESULT Write(long number, const Variant& value) { return c.ext()->SetPropVal(number, const_cast<VARIANT*>(value.get())); }
     Variant Read(long number) {
@@ -30,8 +24,6 @@ protected:
         Variant v = Read(number);
         return v.type() == VT_BSTR ? FromBstr(V_BSTR(v.get())) : u"<not a text>";
     }
-    RecordingHost host;
-    Component c;
 };
 
 TEST_F(Parameters, SetParameter_AcceptsEitherNameInEitherLanguage) {

@@ -72,16 +72,8 @@ struct Opened {
 };
 
 // An initialised component, in English, as the host holds it.
-class SerialOpen : public ::testing::Test {
+class SerialOpen : public InitialisedComponent {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(c.Created());
-        ASSERT_EQ(c.Init(host), S_OK);
-        c.SetLocale(L"en_US");
-    }
-    void TearDown() override {
-        if (c.Created()) c.Done();
-    }
 
     void Configure(const std::u16string& port, const std::u16string& speed = u"9600",
                    const std::u16string& dataBits = u"8", const std::u16string& stopBits = u"1 stop bits") {
@@ -102,9 +94,6 @@ protected:
         EXPECT_EQ(r.hr, S_OK);
         return V_I4(r.result.get());
     }
-
-    RecordingHost host;
-    Component c;
 };
 
 // ... with the test's end of a serial line.
