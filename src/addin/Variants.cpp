@@ -1,21 +1,15 @@
 #include "addin/Variants.h"
 
-#include <cstdio>
-
 #include "addin/Messages.h"
+#include "server/HostError.h"
 #include "server/Server.h"
 
 namespace veltra {
 
 void RaisePlatformError(HRESULT hr) {
-    std::u16string text = SystemMessage(hr);
-    while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
-    if (text.empty()) {
-        char code[32];
-        std::snprintf(code, sizeof code, "OLE error %.8lX", static_cast<unsigned long>(hr));
-        text.assign(code, code + std::char_traits<char>::length(code));
-    }
-    throw DriverError(text);
+    // The same text a failed host call gets, without its extra details.
+    throw DriverError(
+        MakeHostCallError(static_cast<uint32_t>(hr), HostErrorInfo{}, TrimHostErrorText(SystemMessage(hr))).message());
 }
 
 std::u16string VariantToText(const VARIANT& value) {

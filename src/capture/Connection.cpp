@@ -42,7 +42,7 @@ void ApplyLayout(LayoutAction action) {
     }
 }
 
-// Handles one message the framer wants; false when it failed.
+// Handles one message the framer wants; throws only when out of memory.
 void HandleKeyMessage(MSG& msg, const HookMessage& m) {
     const KeyFramerConfig& config =
         g_FramerConfig.Get(g_Settings.propPrefix, g_Settings.propSuffix, g_Settings.propTimeOut);
