@@ -184,8 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         m.wParam = SomeWParam(in, settings);
         nowMs = Advance(in, nowMs, model, settings);
 
-        const KeyFramerConfig& config =
-            cache.Get(Ascii(settings.prefix), Ascii(settings.suffix), settings.limitMs);
+        const KeyFramerConfig& config = cache.Get(Ascii(settings.prefix), Ascii(settings.suffix), settings.limitMs);
         const bool wasCollecting = framer.Collecting();
         const bool wasSkipEnter = framer.SkipEnter();
         const bool lookedAt = m.hookCode < 0 || m.removeFlag == 0;

@@ -35,7 +35,8 @@ bool LegalPort(const std::u16string& s) {
 }
 
 bool LegalSpeed(int32_t v) {
-    static const int32_t kSpeeds[] = {1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    static const int32_t kSpeeds[] = {1200,  2400,  4800,  9600,   14400,  19200,
+                                      38400, 56000, 57600, 115200, 128000, 256000};
     return std::find(std::begin(kSpeeds), std::end(kSpeeds), v) != std::end(kSpeeds);
 }
 

@@ -87,7 +87,7 @@ public:
 
     std::unique_ptr<DispatchHost> MyDispatchHost;  // what MyThread posts through; outlives it
     std::unique_ptr<TMyThread> MyThread;           // the running connection's dispatch thread
-    std::unique_ptr<T_ComPort> g_cp;      // created by Init, freed by Done
+    std::unique_ptr<T_ComPort> g_cp;               // created by Init, freed by Done
 
     ComPtr<IDispatch> pConnect;
     ComPtr<IErrorLog> iError;

@@ -33,9 +33,7 @@ const MethodRow kMethods[kMethodCount] = {
     {{u"DoAdditionalAction", u"ВыполнитьДополнительноеДействие"}, 1},
 };
 
-bool Matches(const NamePair& pair, const std::u16string& name) {
-    return name == pair.english || name == pair.russian;
-}
+bool Matches(const NamePair& pair, const std::u16string& name) { return name == pair.english || name == pair.russian; }
 
 const char16_t* ByAlias(const NamePair& pair, int32_t alias) {
     return alias == 0 ? pair.english : alias == 1 ? pair.russian : nullptr;

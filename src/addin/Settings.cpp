@@ -38,7 +38,7 @@ std::vector<Choice> Keys(std::initializer_list<std::pair<const char16_t*, const 
 // The stored text of the first choice that value names exactly; raises
 // notSupported when none does.
 const std::u16string& MatchStored(PropNumber number, const std::u16string& value, Msg notSupported) {
-    const std::vector<Choice>& choices = ParameterTable()[number].choices;
+    const std::vector<Choice>& choices = ParameterTable()[static_cast<size_t>(number)].choices;
     for (size_t i = 0; i < choices.size(); ++i) {
         const Choice& c = choices[i];
         if (value == c.english || value == c.russian || value == DecimalText(static_cast<long long>(i)))
@@ -56,6 +56,8 @@ int32_t MatchNumber(PropNumber number, const std::u16string& value, Msg notSuppo
 }  // namespace
 
 const std::vector<ParameterRow>& ParameterTable() {
+    // A row is the type, default and captions, then a line for each description, then the choices.
+    // clang-format off
     static const std::vector<ParameterRow> rows = {
         {u"Number", u"0", u"The port number", u"Номер порта",
          u"This field must be specified port number that connects to the scanner. If a USB, the keypad.",
@@ -95,6 +97,7 @@ const std::vector<ParameterRow>& ParameterTable() {
          u"В данном поле должен быть указан Суффикс штрихкода.",
          Keys({{u"Tab", u"9"}, {u"Enter", u"13"}, {u"Shift", u"16"}, {u"Ctrl", u"17"}, {u"=", u"187"}})},
     };
+    // clang-format on
     return rows;
 }
 

@@ -19,7 +19,7 @@ struct StoredSettings {
     int32_t propSpeed = 0;             // baud rate
     int32_t propDataBit = 0;           // 5..8
     int32_t propStopBits = 0;          // 1, 15 (one and a half) or 2
-    bool propParity = false;
+    bool propParity = false;           // true: parity on (odd)
     int32_t propTimeOut = 0;           // milliseconds, 1..65535
     std::u16string propPrefix;         // decimal virtual-key code
     std::u16string propSuffix;         // decimal virtual-key code

@@ -22,12 +22,10 @@ std::u16string SettingsDocument(bool english) {
     line({u"<Page Caption=\"", pick(u"Options", u"Параметры"), u"\">"});
     line({u"  <Group Caption=\"", pick(u"Connection Settings", u"Параметры подключения"), u"\">"});
     for (int32_t number = 0; number < kPropCount; ++number) {
-        const ParameterRow& p = ParameterTable()[number];
-        line({u"<Parameter Name=\"", PropName(number, 0),
-              u"\" Caption=\"", pick(p.captionEnglish, p.captionRussian),
-              u"\" Description=\"", pick(p.descriptionEnglish, p.descriptionRussian),
-              u"\" TypeValue=\"", p.typeValue, u"\" DefaultValue=\"", p.defaultValue,
-              p.choices.empty() ? u"\"/>" : u"\">"});
+        const ParameterRow& p = ParameterTable()[static_cast<size_t>(number)];
+        line({u"<Parameter Name=\"", PropName(number, 0), u"\" Caption=\"", pick(p.captionEnglish, p.captionRussian),
+              u"\" Description=\"", pick(p.descriptionEnglish, p.descriptionRussian), u"\" TypeValue=\"", p.typeValue,
+              u"\" DefaultValue=\"", p.defaultValue, p.choices.empty() ? u"\"/>" : u"\">"});
         if (p.choices.empty()) continue;
         line({u"<ChoiceList>"});
         for (size_t i = 0; i < p.choices.size(); ++i)

@@ -69,17 +69,36 @@ std::u16string FromUtf8(const std::string& text) {
         const unsigned char b = static_cast<unsigned char>(text[i]);
         uint32_t cp;
         size_t extra;
-        if (b < 0x80) { cp = b; extra = 0; }
-        else if ((b & 0xE0) == 0xC0) { cp = b & 0x1F; extra = 1; }
-        else if ((b & 0xF0) == 0xE0) { cp = b & 0x0F; extra = 2; }
-        else if ((b & 0xF8) == 0xF0) { cp = b & 0x07; extra = 3; }
-        else { out += u'\xFFFD'; ++i; continue; }
+        if (b < 0x80) {
+            cp = b;
+            extra = 0;
+        } else if ((b & 0xE0) == 0xC0) {
+            cp = b & 0x1F;
+            extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            cp = b & 0x0F;
+            extra = 2;
+        } else if ((b & 0xF8) == 0xF0) {
+            cp = b & 0x07;
+            extra = 3;
+        } else {
+            out += u'\xFFFD';
+            ++i;
+            continue;
+        }
         bool ok = true;
         for (size_t k = 1; k <= extra; ++k) {
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) { ok = false; break; }
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
             cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
-        if (!ok) { out += u'\xFFFD'; ++i; continue; }
+        if (!ok) {
+            out += u'\xFFFD';
+            ++i;
+            continue;
+        }
         i += extra + 1;
         if (cp >= 0x10000) {
             cp -= 0x10000;

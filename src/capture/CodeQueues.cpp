@@ -45,10 +45,8 @@ bool CodeQueues::WaitForEntry(const std::function<std::optional<QueueId>()>& whi
         waiting = id && !Queue(*id).empty();
         return waiting || stop.load();
     };
-    if (timeout)
-        changed_.wait_for(lock, *timeout, ready);
-    else
-        changed_.wait(lock, ready);
+    if (timeout) changed_.wait_for(lock, *timeout, ready);
+    else changed_.wait(lock, ready);
     return waiting;
 }
 

@@ -19,7 +19,9 @@ void TCommThread::Start() {
     }
 }
 
-void TCommThread::Stop() { worker_.Stop([this] { port_.CancelRead(); }); }
+void TCommThread::Stop() {
+    worker_.Stop([this] { port_.CancelRead(); });
+}
 
 std::optional<std::u16string> TCommThread::Run() {
     try {

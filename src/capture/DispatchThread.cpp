@@ -13,9 +13,9 @@ constexpr std::chrono::milliseconds kPause{10};
 
 std::optional<QueueId> QueueOf(CaptureMode mode) {
     switch (mode) {
-        case CaptureMode::Keyboard: return QueueId::Kbd;
-        case CaptureMode::Serial: return QueueId::Com;
-        case CaptureMode::None: break;
+    case CaptureMode::Keyboard: return QueueId::Kbd;
+    case CaptureMode::Serial: return QueueId::Com;
+    case CaptureMode::None: break;
     }
     return std::nullopt;
 }
@@ -50,8 +50,7 @@ std::optional<std::u16string> TMyThread::Run() {
         const std::atomic<bool>& stop = worker_.StopRequest();
         do {
             const Pass pass = RunPass(barcodeName, driverErrorName);
-            if (pacing_ == DispatchPacing::Paced || pass == Pass::Refused)
-                queues_.WaitForStop(stop, kPause);
+            if (pacing_ == DispatchPacing::Paced || pass == Pass::Refused) queues_.WaitForStop(stop, kPause);
             else if (pass == Pass::Idle)
                 queues_.WaitForEntry([this] { return QueueOf(host_.Mode()); }, stop, std::nullopt);
         } while (!stop);

@@ -60,7 +60,7 @@ enum class LayoutAction : uint8_t {
 };
 
 struct KeyVerdict {
-    bool swallow = false;                // turn the message into WM_NULL before it travels on
+    bool swallow = false;  // turn the message into WM_NULL before it travels on
     LayoutAction layout = LayoutAction::None;
     std::optional<std::u16string> code;  // a finished code to append to the keyboard queue
 };

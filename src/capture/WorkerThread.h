@@ -48,7 +48,7 @@ public:
 private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
-    std::mutex mutex_;                 // guards finished_ and endError_
+    std::mutex mutex_;  // guards finished_ and endError_
     std::condition_variable finishedChanged_;
     bool finished_ = false;
     std::optional<std::u16string> endError_;

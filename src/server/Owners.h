@@ -107,7 +107,7 @@ public:
     void set_bool(bool value) noexcept;
 
 private:
-    VARIANT v_;
+    VARIANT v_{};
 };
 
 // A COM interface pointer that releases itself.

@@ -50,6 +50,8 @@ std::vector<RegistryValue> RegistrationEntries(bool perUser, const std::u16strin
 
 std::vector<std::u16string> UnregistrationKeys(bool perUser) {
     const std::u16string progIdKey = Prefix(perUser) + kProgId;
+    // One key a line, deepest first: RegDeleteKeyW does not delete a key that has subkeys.
+    // clang-format off
     return {
         ClassKey(perUser) + u"\\ProgID",
         progIdKey + u"\\Clsid",
@@ -57,12 +59,16 @@ std::vector<std::u16string> UnregistrationKeys(bool perUser) {
         ClassKey(perUser) + u"\\InprocServer32",
         ClassKey(perUser),
     };
+    // clang-format on
 }
 
 bool PerUserFromCommandLine(const std::u16string& commandLine, bool current) {
-    static const struct { const char16_t* name; int effect; } kSwitches[] = {
+    static const struct {
+        const char16_t* name;
+        int effect;
+    } kSwitches[] = {
         // 0 keep, 1 off, 2 on; tried in this order, the first present decides
-        {u"AUTOMATION", 0}, {u"EMBEDDING", 0}, {u"REGSERVER", 1},
+        {u"AUTOMATION", 0},  {u"EMBEDDING", 0},        {u"REGSERVER", 1},
         {u"UNREGSERVER", 1}, {u"REGSERVERPERUSER", 2}, {u"UNREGSERVERPERUSER", 2},
     };
     const std::vector<std::u16string> words = Switches(commandLine);

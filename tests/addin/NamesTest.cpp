@@ -8,18 +8,28 @@ namespace veltra {
 namespace {
 
 TEST(FindProp, MatchesEitherNameExactly) {
-    const struct { const char16_t* name; int32_t number; } rows[] = {
-        {u"Скорость", 1}, {u"propSpeed", 1}, {u"propspeed", -1}, {u"Speed", -1},
-        {u"propComPortNumber", 0}, {u"НомерComПорта", 0}, {u"Суффикс", 7}, {u"propSuffix", 7},
-        {u"", -1}, {u"propSpeed ", -1},
+    const struct {
+        const char16_t* name;
+        int32_t number;
+    } rows[] = {
+        {u"Скорость", 1},      {u"propSpeed", 1}, {u"propspeed", -1}, {u"Speed", -1}, {u"propComPortNumber", 0},
+        {u"НомерComПорта", 0}, {u"Суффикс", 7},   {u"propSuffix", 7}, {u"", -1},      {u"propSpeed ", -1},
     };
     for (const auto& row : rows) EXPECT_EQ(FindPropNumber(row.name), row.number) << ToUtf8(row.name);
 }
 
 TEST(FindMethod, MatchesEitherNameExactly) {
-    const struct { const char16_t* name; int32_t number; } rows[] = {
-        {u"Подключить", 5}, {u"Open", 5}, {u"open", -1}, {u"DoAdditionalAction", 9},
-        {u"ВыполнитьДополнительноеДействие", 9}, {u"GetVersion", 0}, {u"", -1},
+    const struct {
+        const char16_t* name;
+        int32_t number;
+    } rows[] = {
+        {u"Подключить", 5},
+        {u"Open", 5},
+        {u"open", -1},
+        {u"DoAdditionalAction", 9},
+        {u"ВыполнитьДополнительноеДействие", 9},
+        {u"GetVersion", 0},
+        {u"", -1},
     };
     for (const auto& row : rows) EXPECT_EQ(FindMethodNumber(row.name), row.number) << ToUtf8(row.name);
 }

@@ -10,6 +10,8 @@
 namespace veltra {
 namespace {
 
+// The expected document; an indented literal continues the document line above it.
+// clang-format off
 const char16_t* const kEnglishLines[] = {
     u"<?xml version=\"1.0\" encoding=\"utf-8\" ?>", u"<Settings>", u"<Page Caption=\"Options\">",
     u"  <Group Caption=\"Connection Settings\">",
@@ -103,6 +105,7 @@ const struct { size_t number; const char16_t* text; } kRussianLines[] = {
          u" Description=\"В данном поле должен быть указан Суффикс штрихкода.\""
          u" TypeValue=\"String\" DefaultValue=\"0\">"},
 };
+// clang-format on
 
 std::vector<std::u16string> Expected(bool english) {
     std::vector<std::u16string> lines(std::begin(kEnglishLines), std::end(kEnglishLines));
@@ -136,7 +139,10 @@ TEST(SettingsDocument_, MatchesTheExpectedTextLineByLine_InBothLanguages) {
 }
 
 TEST(SettingsDocument_, HasTheKnownSizeAndLineEnds) {
-    const struct { bool english; size_t chars; } rows[] = {{true, 3696}, {false, 3757}};
+    const struct {
+        bool english;
+        size_t chars;
+    } rows[] = {{true, 3696}, {false, 3757}};
     for (const auto& row : rows) {
         const std::u16string doc = SettingsDocument(row.english);
         EXPECT_EQ(doc.size(), row.chars) << row.english;
@@ -170,8 +176,9 @@ std::u16string Between(const std::u16string& line, const std::u16string& after, 
 // What each choice stores, by parameter, in choice order.
 std::u16string ExpectedStored(const std::u16string& name, size_t index) {
     static const std::map<std::u16string, std::vector<std::u16string>> stored = {
-        {u"propSpeed", {u"1200", u"2400", u"4800", u"9600", u"14400", u"19200", u"38400", u"56000", u"57600",
-                        u"115200", u"128000", u"256000"}},
+        {u"propSpeed",
+         {u"1200", u"2400", u"4800", u"9600", u"14400", u"19200", u"38400", u"56000", u"57600", u"115200", u"128000",
+          u"256000"}},
         {u"propDataBit", {u"5", u"6", u"7", u"8"}},
         {u"propStopBits", {u"1", u"15", u"2"}},
         {u"propParity", {u"false", u"true"}},
@@ -197,8 +204,8 @@ std::u16string StoreThrough(const std::u16string& name, const std::u16string& te
 TEST(SettingsDocument_, OffersOnlyChoicesAndDefaultsThatTheSettersAccept) {
     LanguageGuard guard;
     const std::map<std::u16string, std::u16string> defaults = {
-        {u"propComPortNumber", u"USB"}, {u"propSpeed", u"9600"}, {u"propDataBit", u"8"}, {u"propStopBits", u"1"},
-        {u"propParity", u"false"}, {u"propTimeOut", u"1000"}, {u"propPrefix", u"192"}, {u"propSuffix", u"9"},
+        {u"propComPortNumber", u"USB"}, {u"propSpeed", u"9600"},   {u"propDataBit", u"8"},  {u"propStopBits", u"1"},
+        {u"propParity", u"false"},      {u"propTimeOut", u"1000"}, {u"propPrefix", u"192"}, {u"propSuffix", u"9"},
     };
     for (bool english : {true, false}) {
         g_LangEnglish = english;
@@ -221,8 +228,8 @@ TEST(SettingsDocument_, OffersOnlyChoicesAndDefaultsThatTheSettersAccept) {
             }
         }
         const std::map<std::u16string, size_t> counts = {
-            {u"propComPortNumber", 36}, {u"propSpeed", 12}, {u"propDataBit", 4}, {u"propStopBits", 3},
-            {u"propParity", 2}, {u"propTimeOut", 0}, {u"propPrefix", 5}, {u"propSuffix", 5},
+            {u"propComPortNumber", 36}, {u"propSpeed", 12},  {u"propDataBit", 4}, {u"propStopBits", 3},
+            {u"propParity", 2},         {u"propTimeOut", 0}, {u"propPrefix", 5},  {u"propSuffix", 5},
         };
         EXPECT_EQ(items, counts) << (english ? "English" : "Russian");
     }

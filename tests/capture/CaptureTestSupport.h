@@ -63,11 +63,11 @@ public:
         }
         const ReadStep step = script_[next_++];
         switch (step.kind) {
-            case ReadStep::Silence: return 0;
-            case ReadStep::Fail: return std::nullopt;
-            case ReadStep::Throw: throw std::runtime_error("port gone");
-            case ReadStep::Hold: changed_.wait(lock, [this] { return released_; }); break;
-            case ReadStep::Data: break;
+        case ReadStep::Silence: return 0;
+        case ReadStep::Fail: return std::nullopt;
+        case ReadStep::Throw: throw std::runtime_error("port gone");
+        case ReadStep::Hold: changed_.wait(lock, [this] { return released_; }); break;
+        case ReadStep::Data: break;
         }
         const size_t n = std::min(step.bytes.size(), capacity);
         if (n != 0) std::memcpy(buffer, step.bytes.data(), n);

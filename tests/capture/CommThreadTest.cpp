@@ -38,7 +38,7 @@ TEST(TCommThread_, QueuesAndTracesNothing_OnSilentReads) {
 TEST(TCommThread_, QueuesEachBurstInOrder_ThroughDecoding) {
     TraceRecorder traces;
     CodeQueues queues;
-    FakeSerialPort port({DataStep("12345\r"), SilenceStep(), DataStep("\r\n"), DataStep("67\xC8" "8"),
+    FakeSerialPort port({DataStep("12345\r"), SilenceStep(), DataStep("\r\n"), DataStep(std::string("67\xC8") + '8'),
                          DataStep("90\n")});
     TCommThread reader(port, queues, AnyButC8);
     reader.Start();
@@ -46,7 +46,7 @@ TEST(TCommThread_, QueuesEachBurstInOrder_ThroughDecoding) {
     reader.Stop();
     EXPECT_EQ(Drain(queues, QueueId::Com), (std::vector<std::u16string>{u"12345\r", u"Error", u"90\n"}));
     EXPECT_EQ(traces.Taken(), (std::vector<std::u16string>{u"Пришла строка=12345\r", u"Пришла строка=\r\n",
-                                                            u"Пришла строка=Error", u"Пришла строка=90\n"}));
+                                                           u"Пришла строка=Error", u"Пришла строка=90\n"}));
     EXPECT_EQ(queues.Size(QueueId::Kbd), 0u);
 }
 

@@ -64,7 +64,7 @@ TEST_P(Dispatch, PostsKeyboardCodesInOrder_AsQueued_WithSourceOfTheMoment) {
 
 TEST_P(Dispatch, PostsSerialEntriesTrimmed_AndErrorMarkerAsDriverError) {
     host_.mode = CaptureMode::Serial;
-    for (const char16_t* entry : {u"  123\r\n", u"Error", u"\x1d" u"456\r", u"Error\r\n"})
+    for (const char16_t* entry : {u"  123\r\n", u"Error", u"\u001D456\r", u"Error\r\n"})
         queues_.Append(QueueId::Com, entry);
     thread_.Start();
     const std::u16string bad = u"Check COM port settings, incorrect values come.";

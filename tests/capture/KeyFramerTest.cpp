@@ -50,10 +50,10 @@ std::string Describe(const HookMessage& m, uint64_t at) {
     if (m.hookCode < 0) out << "code" << m.hookCode << ' ';
     if (m.removeFlag == 0) out << "peek ";
     switch (m.message) {
-        case kWmKeyDown: out << "down " << m.wParam << " @" << at; break;
-        case kWmKeyUp: out << "up " << m.wParam; break;
-        case kWmChar: out << "char " << m.wParam; break;
-        default: out << "msg 0x" << std::hex << m.message << std::dec << ' ' << m.wParam;
+    case kWmKeyDown: out << "down " << m.wParam << " @" << at; break;
+    case kWmKeyUp: out << "up " << m.wParam; break;
+    case kWmChar: out << "char " << m.wParam; break;
+    default: out << "msg 0x" << std::hex << m.message << std::dec << ' ' << m.wParam;
     }
     return out.str();
 }
@@ -65,7 +65,10 @@ std::string Describe(bool swallow, LayoutAction layout, const std::optional<std:
     if (code) {
         text += " code \"";
         for (char16_t unit : *code) {
-            if (unit >= 0x20) { text += ToUtf8(std::u16string(1, unit)); continue; }
+            if (unit >= 0x20) {
+                text += ToUtf8(std::u16string(1, unit));
+                continue;
+            }
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(unit));
             text += escaped;
@@ -88,7 +91,8 @@ void ExpectSequence(KeyFramer& framer, const KeyFramerConfig& config, const Step
     std::ostringstream recording, mismatches;
     for (size_t i = 0; i < N; ++i) {
         const KeyVerdict got = framer.OnMessage(steps[i].msg, steps[i].atMs, config);
-        const std::string line = Describe(steps[i].msg, steps[i].atMs) + " -> " + Describe(got.swallow, got.layout, got.code);
+        const std::string line =
+            Describe(steps[i].msg, steps[i].atMs) + " -> " + Describe(got.swallow, got.layout, got.code);
         recording << "  " << i << ": " << line << '\n';
         if (!Matches(got, steps[i].expect)) {
             std::optional<std::u16string> wantCode;
@@ -104,6 +108,8 @@ KeyFramerConfig Config(const char16_t* prefix, const char16_t* suffix, int32_t l
     return MakeKeyFramerConfig(prefix, suffix, limitMs);
 }
 
+// The step tables keep a line for each keystroke or each phase of a code.
+// clang-format off
 TEST(KeyFramer, QueuesCodeAndHidesFrameAndCharacters_WhenSuffixWithinLimit) {
     const Step steps[] = {
         Down(kVkTilde, 100, kStart), Up(kVkTilde, 110),
@@ -308,15 +314,19 @@ TEST(KeyFramer, ResetReturnsToIdle) {
                           Down(kVkTilde, 5, kStart), Down(kVkTab, 6, Finish(u""))};
     ExpectSequence(framer, Config(u"192", u"9"), after);
 }
+// clang-format on
 
 TEST(KeyFramer, WantsOnlyRemovedKeyDownsAndCharactersOfACode) {
     KeyFramer framer;
-    const struct { HookMessage msg; bool idle, collecting; } rows[] = {
-        {{0, 1, kWmKeyDown, 65}, true, true},   {{0, 1, kWmChar, 65}, false, true},
-        {{0, 0, kWmKeyDown, 65}, false, false}, {{0, 0, kWmChar, 65}, false, false},
+    const struct {
+        HookMessage msg;
+        bool idle, collecting;
+    } rows[] = {
+        {{0, 1, kWmKeyDown, 65}, true, true},    {{0, 1, kWmChar, 65}, false, true},
+        {{0, 0, kWmKeyDown, 65}, false, false},  {{0, 0, kWmChar, 65}, false, false},
         {{-1, 1, kWmKeyDown, 65}, false, false}, {{-1, 1, kWmChar, 65}, false, false},
-        {{0, 1, kWmKeyUp, 65}, false, false},   {{0, 1, kWmMouseMove, 0}, false, false},
-        {{3, 2, kWmKeyDown, 65}, true, true},   // any non-zero flag removes
+        {{0, 1, kWmKeyUp, 65}, false, false},    {{0, 1, kWmMouseMove, 0}, false, false},
+        {{3, 2, kWmKeyDown, 65}, true, true},  // any non-zero flag removes
     };
     const KeyFramerConfig config = Config(u"192", u"9");
     for (bool collecting : {false, true}) {
@@ -329,10 +339,14 @@ TEST(KeyFramer, WantsOnlyRemovedKeyDownsAndCharactersOfACode) {
 }
 
 TEST(KeyFramerConfig_, ParsesCanonicalKeyTextsOnly) {
-    const struct { const char16_t* text; bool has; uint32_t vk; } rows[] = {
-        {u"192", true, 192}, {u"9", true, 9}, {u"0", true, 0}, {u"2147483647", true, 2147483647},
-        {u"", false, 0}, {u"09", false, 0}, {u"-0", false, 0}, {u"-9", false, 0}, {u"9a", false, 0},
-        {u"2147483648", false, 0},
+    const struct {
+        const char16_t* text;
+        bool has;
+        uint32_t vk;
+    } rows[] = {
+        {u"192", true, 192}, {u"9", true, 9},           {u"0", true, 0},   {u"2147483647", true, 2147483647},
+        {u"", false, 0},     {u"09", false, 0},         {u"-0", false, 0}, {u"-9", false, 0},
+        {u"9a", false, 0},   {u"2147483648", false, 0},
     };
     for (const auto& row : rows) {
         const KeyFramerConfig c = MakeKeyFramerConfig(row.text, row.text, 7);
@@ -362,25 +376,27 @@ void RecordTrace(const std::u16string& line) { g_TraceLines->push_back(line); }
 
 struct TraceRecorder {
     std::vector<std::u16string> lines;
-    TraceRecorder() { g_TraceLines = &lines; SetTraceSink(&RecordTrace); }
-    ~TraceRecorder() { SetTraceSink(nullptr); g_TraceLines = nullptr; }
+    TraceRecorder() {
+        g_TraceLines = &lines;
+        SetTraceSink(&RecordTrace);
+    }
+    ~TraceRecorder() {
+        SetTraceSink(nullptr);
+        g_TraceLines = nullptr;
+    }
 };
 
 TEST(KeyFramer, TracesFixedWordings) {
     TraceRecorder trace;
     const Step steps[] = {
-        Down(kVkTilde, 0, kStart), Char(u'4', kSwallow), Char(u'Ж', kSwallow), Down(kVkTab, 10, Finish(u"4Ж")),
-        Down(kVkTilde, 20, kStart), Down('Q', 1021, kPass),
+        Down(kVkTilde, 0, kStart),       Char(u'4', kSwallow),       Char(u'Ж', kSwallow),
+        Down(kVkTab, 10, Finish(u"4Ж")), Down(kVkTilde, 20, kStart), Down('Q', 1021, kPass),
     };
     KeyFramer framer;
     ExpectSequence(framer, Config(u"192", u"9"), steps);
     const std::vector<std::u16string> expected = {
-        u"Scaner Включился",
-        u"Код = 52", u"Добавили символ = 4",
-        u"Код = 1046", u"Добавили символ = Ж",
-        u"Добавили ШК = 4Ж",
-        u"Scaner Включился",
-        u"Вышли по Тайм Ауту!!",
+        u"Scaner Включился",    u"Код = 52",         u"Добавили символ = 4", u"Код = 1046",
+        u"Добавили символ = Ж", u"Добавили ШК = 4Ж", u"Scaner Включился",    u"Вышли по Тайм Ауту!!",
     };
     EXPECT_EQ(trace.lines, expected);
 }

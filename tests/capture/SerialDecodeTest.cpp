@@ -28,10 +28,10 @@ TEST(DecodeBurst_, MapsBytesToSameCodes_OrErrorAtFirstRefusedByte) {
     } rows[] = {
         {"no bytes", {}, u""},
         {"digits and CR", Bytes("12345\r"), u"12345\r"},
-        {"zero byte kept", {'1', 0, '2'}, std::u16string(u"1\0" u"2", 3)},
+        {"zero byte kept", {'1', 0, '2'}, std::u16string{u'1', u'\0', u'2'}},
         {"only zero bytes", {0, 0}, std::u16string(2, u'\0')},
         {"high byte, no code page", {'A', 0xE9}, u"A\u00E9"},
-        {"GS separator", {'0', '1', 0x1D, '2'}, u"01\x1D" u"2"},
+        {"GS separator", {'0', '1', 0x1D, '2'}, u"01\u001D2"},
         {"third byte refused", {'4', '6', 0xC8, '7'}, u"Error"},
         {"first byte refused", {0x88, '1', '2'}, u"Error"},
         {"last byte refused", {'1', '2', 0x88}, u"Error"},

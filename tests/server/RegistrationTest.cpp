@@ -8,7 +8,11 @@ namespace veltra {
 namespace {
 
 TEST(PerUserFromCommandLine_, TakesTheFirstSwitchInItsOrder) {
-    const struct { const char16_t* line; bool current; bool expected; } rows[] = {
+    const struct {
+        const char16_t* line;
+        bool current;
+        bool expected;
+    } rows[] = {
         {u"host.exe", false, false},
         {u"host.exe", true, true},
         {u"host.exe /REGSERVERPERUSER", false, true},
@@ -17,9 +21,9 @@ TEST(PerUserFromCommandLine_, TakesTheFirstSwitchInItsOrder) {
         {u"host.exe /RegServer", true, false},
         {u"host.exe /Embedding /RegServerPerUser", false, false},  // EMBEDDING comes first: keep
         {u"host.exe /Embedding /RegServerPerUser", true, true},
-        {u"host.exe /REGSERVERPERUSERX", false, false},             // whole words only
-        {u"host.exe REGSERVERPERUSER", false, false},               // needs '-' or '/'
-        {u"host.exe /RegServerPerUser /RegServer", false, false},   // REGSERVER is tried before
+        {u"host.exe /REGSERVERPERUSERX", false, false},            // whole words only
+        {u"host.exe REGSERVERPERUSER", false, false},              // needs '-' or '/'
+        {u"host.exe /RegServerPerUser /RegServer", false, false},  // REGSERVER is tried before
         {u"\"C:\\Program Files\\host.exe\"\t/regserverperuser", false, true},
     };
     for (const auto& row : rows)

@@ -66,7 +66,11 @@ TEST_F(AddIn, RegisterExtensionAs_NamesTheExtension) {
 }
 
 TEST_F(AddIn, SetLocale_SelectsTheLanguageOfLaterMessages) {
-    const struct { const wchar_t* locale; long code; const char16_t* description; } rows[] = {
+    const struct {
+        const wchar_t* locale;
+        long code;
+        const char16_t* description;
+    } rows[] = {
         {L"ru_RU", 10, u"Дополнительные действия не поддерживаются драйвером."},
         {L"en_US", 10, u"Additional actions are not supported driver."},
         {L"RU", 10, u"Additional actions are not supported driver."},
@@ -94,25 +98,36 @@ TEST_F(AddIn, Tables_AnswerCountsNamesAndNumbersInBothLanguages) {
     EXPECT_EQ(c.ext()->GetNMethods(&n), S_OK);
     EXPECT_EQ(n, 10);
 
-    const struct { bool method; const wchar_t* name; HRESULT hr; long number; } finds[] = {
-        {false, L"Скорость", S_OK, 1}, {false, L"propSpeed", S_OK, 1}, {false, L"propspeed", S_FALSE, -1},
-        {false, L"Speed", S_FALSE, -1}, {true, L"Подключить", S_OK, 5}, {true, L"open", S_FALSE, -1},
+    const struct {
+        bool method;
+        const wchar_t* name;
+        HRESULT hr;
+        long number;
+    } finds[] = {
+        {false, L"Скорость", S_OK, 1},          {false, L"propSpeed", S_OK, 1}, {false, L"propspeed", S_FALSE, -1},
+        {false, L"Speed", S_FALSE, -1},         {true, L"Подключить", S_OK, 5}, {true, L"open", S_FALSE, -1},
         {true, L"DoAdditionalAction", S_OK, 9},
     };
     for (const auto& row : finds) {
         UniqueBstr name(::SysAllocString(row.name));
         long number = 42;
-        const HRESULT hr = row.method ? c.ext()->FindMethod(name.get(), &number) : c.ext()->FindProp(name.get(), &number);
+        const HRESULT hr =
+            row.method ? c.ext()->FindMethod(name.get(), &number) : c.ext()->FindProp(name.get(), &number);
         EXPECT_EQ(hr, row.hr) << row.name;
         EXPECT_EQ(number, row.number) << row.name;
     }
     long number = 42;
     EXPECT_EQ(c.ext()->FindProp(nullptr, &number), S_FALSE) << "a null name reads as empty";
 
-    const struct { bool method; long number, alias; HRESULT hr; const char16_t* name; } names[] = {
+    const struct {
+        bool method;
+        long number, alias;
+        HRESULT hr;
+        const char16_t* name;
+    } names[] = {
         {false, 7, 1, S_OK, u"Суффикс"}, {false, 0, 0, S_OK, u"propComPortNumber"}, {false, 8, 0, S_FALSE, nullptr},
-        {false, 0, 2, S_FALSE, nullptr}, {true, 9, 0, S_OK, u"DoAdditionalAction"},
-        {true, 5, 1, S_OK, u"Подключить"}, {true, 10, 0, S_FALSE, nullptr}, {true, -1, 1, S_FALSE, nullptr},
+        {false, 0, 2, S_FALSE, nullptr}, {true, 9, 0, S_OK, u"DoAdditionalAction"}, {true, 5, 1, S_OK, u"Подключить"},
+        {true, 10, 0, S_FALSE, nullptr}, {true, -1, 1, S_FALSE, nullptr},
     };
     for (const auto& row : names) {
         BSTR name = ::SysAllocString(L"stale");
@@ -166,7 +181,10 @@ TEST_F(AddIn, CallAsFunc_OutsideTheTable_AnswersFalseWithIntegerZero) {
 }
 
 TEST_F(AddIn, GetPropVal_OfANewObject_GivesEmptyValuesOfTheRightTypes) {
-    const struct { long number; VARTYPE type; } rows[] = {
+    const struct {
+        long number;
+        VARTYPE type;
+    } rows[] = {
         {0, VT_BSTR}, {1, VT_BSTR}, {2, VT_BSTR}, {3, VT_BSTR}, {4, VT_BOOL}, {5, VT_I4}, {6, VT_BSTR}, {7, VT_BSTR},
     };
     for (const auto& row : rows) {
@@ -259,8 +277,8 @@ TEST_F(AddIn, Dispatch_RefusesEveryOperation) {
 TEST_F(AddIn, SupportErrorInfo_AnswersForItsOwnInterfacesOnly) {
     ComPtr<ISupportErrorInfo> info;
     ASSERT_EQ(c.init()->QueryInterface(IID_ISupportErrorInfo, info.put_void()), S_OK);
-    for (const IID* iid : {&IID_IUnknown, &IID_IInitDone, &IID_ILanguageExtender, &IID_ILocale, &IID_IDispatch,
-                           &IID_ISupportErrorInfo})
+    for (const IID* iid :
+         {&IID_IUnknown, &IID_IInitDone, &IID_ILanguageExtender, &IID_ILocale, &IID_IDispatch, &IID_ISupportErrorInfo})
         EXPECT_EQ(info->InterfaceSupportsErrorInfo(*iid), S_OK);
     EXPECT_EQ(info->InterfaceSupportsErrorInfo(IID_IAsyncEvent), S_FALSE);
     EXPECT_EQ(info->InterfaceSupportsErrorInfo(IID_IClassFactory), S_FALSE);

@@ -42,7 +42,6 @@ DWORD HandleCount() {
     return count;
 }
 
-
 size_t ThreadCount() {
     UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 entry{};
@@ -52,7 +51,6 @@ size_t ThreadCount() {
         if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) ++count;
     return count;
 }
-
 
 void ExpectFlatOverCycles(const char* label, int cycles, const std::function<void(int)>& cycle) {
     for (int i = 0; i < 3 && !::testing::Test::HasFatalFailure(); ++i) cycle(-1);
@@ -173,8 +171,7 @@ Component::CallResult Component::Call(long method, long count, const std::vector
         Variant text;
         if (SUCCEEDED(::VariantChangeType(text.get(), element.get(), 0, VT_BSTR)))
             out.textParams.push_back(FromBstr(V_BSTR(text.get())));
-        else
-            out.textParams.push_back(u"");
+        else out.textParams.push_back(u"");
     }
     ::SafeArrayDestroy(array);
     return out;
@@ -209,7 +206,8 @@ void ComEnvironment::SetUp() {
     ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     HMODULE dll = ::LoadLibraryW(BesideProgram(L"VeltraScanner.dll").c_str());
     ASSERT_NE(dll, nullptr);
-    auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void (*)()>(::GetProcAddress(dll, "DllRegisterServer")));
+    auto reg =
+        reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void (*)()>(::GetProcAddress(dll, "DllRegisterServer")));
     ASSERT_NE(reg, nullptr);
     ASSERT_EQ(reg(), S_OK);
     ::FreeLibrary(dll);

@@ -30,8 +30,11 @@ struct HostEvent {
 // The host's connection object. Answers IDispatch, IAsyncEvent, IErrorLog,
 // IStatusLine and IExtWndsSupport; records buffer depths and events; can be
 // told to refuse them. Safe to call from any thread.
-class RecordingHost final : public IDispatch, public IAsyncEvent, public IErrorLog,
-                            public IStatusLine, public IExtWndsSupport {
+class RecordingHost final : public IDispatch,
+                            public IAsyncEvent,
+                            public IErrorLog,
+                            public IStatusLine,
+                            public IExtWndsSupport {
 public:
     RecordingHost() = default;
     bool offerAsyncEvent = true;  // answer QueryInterface for IAsyncEvent

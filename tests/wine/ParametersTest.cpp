@@ -9,12 +9,14 @@
 namespace veltra::test {
 namespace {
 
-const std::u16string kSpeedNotSupported = u"An error occurred while setting the parameter Speed,specification is not supported.";
+const std::u16string kSpeedNotSupported =
+    u"An error occurred while setting the parameter Speed,specification is not supported.";
 
 class Parameters : public InitialisedComponent {
 protected:
-
-    HRESULT Write(long number, const Variant& value) { return c.ext()->SetPropVal(number, const_cast<VARIANT*>(value.get())); }
+    HRESULT Write(long number, const Variant& value) {
+        return c.ext()->SetPropVal(number, const_cast<VARIANT*>(value.get()));
+    }
     Variant Read(long number) {
         Variant v;
         EXPECT_EQ(c.ext()->GetPropVal(number, v.get()), S_OK);
@@ -27,19 +29,19 @@ protected:
 };
 
 TEST_F(Parameters, SetParameter_AcceptsEitherNameInEitherLanguage) {
-    const struct { const wchar_t* locale; const char16_t* name; const char16_t* value; long result; long code; } rows[] = {
-        {L"en_US", u"propSpeed", u"10", 1, -1},
-        {L"en_US", u"Скорость", u"9600", 1, -1},
-        {L"ru_RU", u"propParity", u"Да", 1, -1},
-        {L"ru_RU", u"Четность", u"Yes", 1, -1},
-        {L"en_US", u"Задержка", u"1000", 1, -1},
-        {L"en_US", u"propTimeOut", u"65535", 1, -1},
-        {L"en_US", u"propTimeOut", u"0", 0, 1},
-        {L"en_US", u"propTimeOut", u"abc", 0, 1},
-        {L"en_US", u"propspeed", u"9600", 0, 1},
-        {L"en_US", u"propSpeed", u"12", 0, 1},
-        {L"en_US", u"propComPortNumber", u"USB", 0, 1},
-        {L"en_US", u"propSuffix", u"Enter", 1, -1},
+    const struct {
+        const wchar_t* locale;
+        const char16_t* name;
+        const char16_t* value;
+        long result;
+        long code;
+    } rows[] = {
+        {L"en_US", u"propSpeed", u"10", 1, -1},         {L"en_US", u"Скорость", u"9600", 1, -1},
+        {L"ru_RU", u"propParity", u"Да", 1, -1},        {L"ru_RU", u"Четность", u"Yes", 1, -1},
+        {L"en_US", u"Задержка", u"1000", 1, -1},        {L"en_US", u"propTimeOut", u"65535", 1, -1},
+        {L"en_US", u"propTimeOut", u"0", 0, 1},         {L"en_US", u"propTimeOut", u"abc", 0, 1},
+        {L"en_US", u"propspeed", u"9600", 0, 1},        {L"en_US", u"propSpeed", u"12", 0, 1},
+        {L"en_US", u"propComPortNumber", u"USB", 0, 1}, {L"en_US", u"propSuffix", u"Enter", 1, -1},
     };
     for (const auto& row : rows) {
         c.SetLocale(row.locale);
@@ -59,8 +61,9 @@ TEST_F(Parameters, RejectedSetParameter_ReportsTheMessageOfTheLanguageAndKeepsTh
     EXPECT_EQ(c.LastError(), expected) << "a success does not clear the last error";
     c.SetLocale(L"ru_RU");
     EXPECT_EQ(c.SetParameter(u"propTimeOut", u"65536"), 0);
-    EXPECT_EQ(c.LastError().second,
-              u"Ошибка при инициализации \"Задержка\".\rЗадержка должна иметь тип значения число, не меньше 1 и не больше 65535.");
+    EXPECT_EQ(
+        c.LastError().second,
+        u"Ошибка при инициализации \"Задержка\".\rЗадержка должна иметь тип значения число, не меньше 1 и не больше 65535.");
 }
 
 TEST_F(Parameters, PropertyWrite_KeepsTheRawTextEvenWhenTheSetterRejectsIt) {
@@ -112,7 +115,9 @@ TEST_F(Parameters, PropertyWrite_RefusesValuesWithoutTextForm_AndChangesNothing)
     for (size_t i = 0; i < bad.size(); ++i) {
         for (long number : {6L, 42L}) {
             EXPECT_EQ(Write(number, bad[i]), S_OK) << i << " " << number;
-            EXPECT_EQ(c.LastError(), std::make_pair(1L, std::u16string(u"Error during installation. Invalid data type in the parameter.")))
+            EXPECT_EQ(
+                c.LastError(),
+                std::make_pair(1L, std::u16string(u"Error during installation. Invalid data type in the parameter.")))
                 << i << " " << number;
         }
         EXPECT_EQ(ReadText(6), u"~") << i;
@@ -126,7 +131,7 @@ TEST_F(Parameters, SetParameter_AnswersEveryVariantTypeAndHugeTextsWithoutHarm) 
     ASSERT_EQ(c.SetParameter(u"propSpeed", u"9600"), 1);
     std::vector<Variant> values(6);
     V_VT(values[1].get()) = VT_NULL;
-    values[2].set_i4(10);         // a number converts to its digits: "10" is a choice index
+    values[2].set_i4(10);  // a number converts to its digits: "10" is a choice index
     values[3].set_bool(true);
     values[4].set_text(std::u16string(1 << 20, u'9'));
     V_VT(values[5].get()) = VT_R8;

@@ -74,12 +74,14 @@ struct Opened {
 // An initialised component, in English, as the host holds it.
 class SerialOpen : public InitialisedComponent {
 protected:
-
     void Configure(const std::u16string& port, const std::u16string& speed = u"9600",
                    const std::u16string& dataBits = u"8", const std::u16string& stopBits = u"1 stop bits") {
-        const struct { const char16_t* name; std::u16string value; } rows[] = {
-            {u"propComPortNumber", port}, {u"propSpeed", speed}, {u"propDataBit", dataBits},
-            {u"propStopBits", stopBits}, {u"propParity", u"No"},
+        const struct {
+            const char16_t* name;
+            std::u16string value;
+        } rows[] = {
+            {u"propComPortNumber", port}, {u"propSpeed", speed},  {u"propDataBit", dataBits},
+            {u"propStopBits", stopBits},  {u"propParity", u"No"},
         };
         for (const auto& row : rows)
             ASSERT_EQ(c.SetParameter(row.name, row.value), 1) << ToUtf8(row.name) << " " << ToUtf8(row.value);
@@ -136,8 +138,8 @@ protected:
     // Sends a burst and waits until the host has accepted `total` events.
     void FeedAndWait(const std::string& bytes, size_t total) {
         Feed(bytes);
-        ASSERT_TRUE(host.WaitForEvents(total, kWait)) << "after \"" << Printable(FromUtf8(bytes)) << "\":"
-                                                      << Recording(host.Events());
+        ASSERT_TRUE(host.WaitForEvents(total, kWait))
+            << "after \"" << Printable(FromUtf8(bytes)) << "\":" << Recording(host.Events());
     }
     Opened OpenLine() {
         Opened o = Open();
@@ -192,13 +194,15 @@ TEST(SerialSettings, Open_ReportsTheFirstMissingSetting_InTheFixedOrder) {
     ASSERT_TRUE(c.Created());
     ASSERT_EQ(c.Init(host), S_OK);
     c.SetLocale(L"en_US");
-    const struct { const char16_t* name; const char16_t* value; long code; const char16_t* message; } rows[] = {
-        {nullptr, nullptr, 2, kNoPortNumber},
-        {u"propComPortNumber", kMissingPort, 2, kNoComSettings},
-        {u"propSpeed", u"9600", 2, kNoComSettings},
-        {u"propDataBit", u"8", 2, kNoComSettings},
-        {u"propParity", u"No", 2, kNoComSettings},
-        {u"propStopBits", u"1 stop bits", 5, kPortUnavailable},
+    const struct {
+        const char16_t* name;
+        const char16_t* value;
+        long code;
+        const char16_t* message;
+    } rows[] = {
+        {nullptr, nullptr, 2, kNoPortNumber},       {u"propComPortNumber", kMissingPort, 2, kNoComSettings},
+        {u"propSpeed", u"9600", 2, kNoComSettings}, {u"propDataBit", u"8", 2, kNoComSettings},
+        {u"propParity", u"No", 2, kNoComSettings},  {u"propStopBits", u"1 stop bits", 5, kPortUnavailable},
     };
     for (const auto& row : rows) {
         const std::string label = row.name ? ToUtf8(row.name) : "nothing set";
@@ -270,7 +274,8 @@ TEST_F(Serial, Open_ConfiguresThePort_AndAnswersItsHandleAsDecimalText) {
 TEST_F(Serial, Bursts_BecomeTrimmedBarcodes_AndRefusedBytesDriverErrors) {
     const Opened o = OpenLine();
     // 0x88 and 0xC8 are keys of no layout, with a display or without; a zero
-    // byte is taken as it is.
+    // byte is taken as it is. The split literals end hexadecimal escapes.
+    // clang-format off
     const struct { std::string bytes; const char16_t* name; std::u16string data; } rows[] = {
         {"4607012345678\r\n", u"Barcode", u"4607012345678"},
         {"  \tVLT-2026/12-ABC \r\n", u"Barcode", u"VLT-2026/12-ABC"},
@@ -281,6 +286,7 @@ TEST_F(Serial, Bursts_BecomeTrimmedBarcodes_AndRefusedBytesDriverErrors) {
         {"\xC8", u"DriverError", kBadData},
         {"5901234123457\r\n", u"Barcode", u"5901234123457"},
     };
+    // clang-format on
     std::vector<Expected> expected;
     for (const auto& row : rows) {
         if (row.name) {
@@ -313,8 +319,7 @@ TEST_F(Serial, RefusedEvents_AreOfferedAgain_InOrder_OnceTheHostAccepts) {
         std::this_thread::sleep_for(kGap);
     }
     const auto deadline = std::chrono::steady_clock::now() + kWait;
-    while (host.RefusedCount() < 2 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
+    while (host.RefusedCount() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
     ASSERT_GE(host.RefusedCount(), 2u) << "the first code is offered again and again";
     EXPECT_TRUE(host.Events().empty());
     host.RefuseEvents(S_OK);
@@ -328,7 +333,10 @@ TEST_F(Serial, RefusedEvents_AreOfferedAgain_InOrder_OnceTheHostAccepts) {
 TEST_F(Serial, Close_RefusesAWrongIdentifier_AndTheConnectionRunsOn) {
     const Opened o = OpenLine();
     const int32_t id = *ParseDecimalI32(o.id);
-    const struct { std::u16string id; const char16_t* message; } rows[] = {
+    const struct {
+        std::u16string id;
+        const char16_t* message;
+    } rows[] = {
         {u"", u"Invalid data type of the parameter Device ID."},
         {u"abc", u"Invalid data type of the parameter Device ID."},
         {DecimalText(id + 1LL), u"The device with the specified ID is not found."},

@@ -13,7 +13,8 @@ const wchar_t kClsid[] = L"{6A1E47C9-2F3B-4D85-A0B4-3C9E5D71B824}";
 struct Library {
     HMODULE dll = ::LoadLibraryW(BesideProgram(L"VeltraScanner.dll").c_str());
     ~Library() { ::FreeLibrary(dll); }
-    template <class F> F Get(const char* name) {
+    template <class F>
+    F Get(const char* name) {
         return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(dll, name)));
     }
     HRESULT Register() { return Get<HRESULT(WINAPI*)()>("DllRegisterServer")(); }
@@ -40,8 +41,11 @@ std::optional<std::wstring> ReadDefault(HKEY root, const std::wstring& key) {
 TEST(Exports, AreUndecoratedWithTheirOrdinals) {
     Library lib;
     ASSERT_NE(lib.dll, nullptr);
-    const struct { const char* name; WORD ordinal; } rows[] = {
-        {"DllInstall", 1}, {"DllUnregisterServer", 2}, {"DllRegisterServer", 3},
+    const struct {
+        const char* name;
+        WORD ordinal;
+    } rows[] = {
+        {"DllInstall", 1},      {"DllUnregisterServer", 2}, {"DllRegisterServer", 3},
         {"DllCanUnloadNow", 4}, {"DllGetClassObject", 5},
     };
     for (const auto& row : rows) {
@@ -65,8 +69,10 @@ TEST(Registration, WritesTheFiveKeysAndRemovesThem) {
     EXPECT_EQ(ReadDefault(HKEY_CLASSES_ROOT, L"AddIn.VeltraScanner\\Clsid"), kClsid);
     EXPECT_EQ(ReadDefault(HKEY_CLASSES_ROOT, cls + L"\\ProgID"), L"AddIn.VeltraScanner");
     DWORD type = 0;
-    EXPECT_NE(::RegGetValueW(HKEY_CLASSES_ROOT, (cls + L"\\InprocServer32").c_str(), L"ThreadingModel",
-                             RRF_RT_ANY, &type, nullptr, nullptr), ERROR_SUCCESS) << "single-threaded: no model";
+    EXPECT_NE(::RegGetValueW(HKEY_CLASSES_ROOT, (cls + L"\\InprocServer32").c_str(), L"ThreadingModel", RRF_RT_ANY,
+                             &type, nullptr, nullptr),
+              ERROR_SUCCESS)
+        << "single-threaded: no model";
     CLSID clsid;
     EXPECT_EQ(::CLSIDFromProgID(L"AddIn.VeltraScanner", &clsid), S_OK);
 
@@ -154,8 +160,9 @@ TEST(ClassObject, CreateInstanceFollowsTheAggregationRules) {
     EXPECT_EQ(lib.CanUnload(), S_OK);
 
     ComPtr<IUnknown> plain;
-    EXPECT_EQ(::CoCreateInstance(CLSID_VeltraScanner, nullptr, CLSCTX_INPROC_SERVER, IID_IClassFactory,
-                                 plain.put_void()), E_NOINTERFACE);
+    EXPECT_EQ(
+        ::CoCreateInstance(CLSID_VeltraScanner, nullptr, CLSCTX_INPROC_SERVER, IID_IClassFactory, plain.put_void()),
+        E_NOINTERFACE);
 }
 
 }  // namespace
