@@ -12,7 +12,11 @@ target_link_libraries(veltra_win_common PUBLIC veltra_logic ole32 oleaut32 uuid 
 add_library(veltra_glue STATIC ${VELTRA_GLUE_SOURCES})
 target_link_libraries(veltra_glue PUBLIC veltra_win_common)
 
-add_library(VeltraScanner SHARED src/server/DllMain.cpp src/server/VeltraScanner.def)
+# The version resources (file properties on Windows) read src/addin/Version.h.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/src -I${CMAKE_SOURCE_DIR}/packaging")
+
+add_library(VeltraScanner SHARED src/server/DllMain.cpp src/server/VeltraScanner.def src/server/VeltraScanner.rc)
 set_target_properties(VeltraScanner PROPERTIES PREFIX "" OUTPUT_NAME VeltraScanner)
 target_link_libraries(VeltraScanner PRIVATE veltra_glue)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -68,11 +72,11 @@ set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" 
     "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed;\
 VELTRA_HANGUP_PORT=${VELTRA_HANGUP_PORT};VELTRA_HANGUP_FILE=${VELTRA_SERIAL_DIR}/hangup")
 
-add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchKeyboard.cpp)
+add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchKeyboard.cpp tools/VeltraBench.rc)
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
-target_link_libraries(VeltraBench PRIVATE veltra_win_common)
+target_link_libraries(VeltraBench PRIVATE veltra_win_common version)
 
 # The performance benchmark (./run bench); not a test.
 add_executable(VeltraPerf bench/VeltraPerf.cpp)
@@ -86,3 +90,9 @@ add_test(NAME x_keyboard COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/x_keyboard_te
          ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE} ${CMAKE_BINARY_DIR}/wineprefix-x)
 set_tests_properties(x_keyboard PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}"
                      SKIP_RETURN_CODE 77 TIMEOUT 180)
+
+# The test bench's command line (exit statuses, help, registration, --json) in
+# a prefix of its own, with a virtual serial line on COM27 of that prefix.
+add_test(NAME bench_cli COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_cli_test.sh ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE}
+         ${CMAKE_BINARY_DIR}/bench_cli)
+set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 180)

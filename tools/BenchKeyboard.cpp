@@ -2,7 +2,7 @@
 // the driver's hook sees what is typed into it. The window lists what the
 // application receives (key-downs, characters, and the null messages left
 // where the driver took a key or character away) and the barcode events;
-// the same lines go to stdout for scripts.
+// the same lines go to the bench's report for scripts (stdout, or stderr with --json).
 #include <windows.h>
 
 #include <cstdio>
@@ -96,18 +96,10 @@ LRESULT CALLBACK ScreenProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         // A posted message the driver's hook turned into a null message.
         if (wParam) screen->Add(u"window WM_NULL    " + Hex(wParam) + u" (taken away by the driver)", true);
         return 0;
-    case WM_KEYDOWN:
-        screen->Add(u"window WM_KEYDOWN " + Hex(wParam), true);
-        break;
-    case WM_CHAR:
-        screen->Add(u"window WM_CHAR    " + Shown(wParam), true);
-        return 0;
-    case kEventArrived:
-        screen->TakeEvents();
-        return 0;
-    case WM_PAINT:
-        screen->Paint();
-        return 0;
+    case WM_KEYDOWN: screen->Add(u"window WM_KEYDOWN " + Hex(wParam), true); break;
+    case WM_CHAR: screen->Add(u"window WM_CHAR    " + Shown(wParam), true); return 0;
+    case kEventArrived: screen->TakeEvents(); return 0;
+    case WM_PAINT: screen->Paint(); return 0;
     case WM_DESTROY:
         screen->closed = true;
         screen->hwnd = nullptr;
@@ -129,37 +121,56 @@ HWND CreateScreen(Screen& screen) {
     return screen.hwnd;
 }
 
+// Ends the window and the event listener however the run leaves the
+// keyboard mode; the listener goes first, so no event reaches a dead screen.
+class ScreenScope {
+public:
+    ScreenScope(Driver& d, Screen& screen) : driver_(d), screen_(screen) {
+        d.host.SetListener([&screen](const std::u16string& line) { screen.EventArrived(line); });
+    }
+    ScreenScope(const ScreenScope&) = delete;
+    ScreenScope& operator=(const ScreenScope&) = delete;
+    ~ScreenScope() {
+        driver_.host.SetListener(nullptr);
+        if (screen_.hwnd) ::DestroyWindow(screen_.hwnd);
+    }
+
+private:
+    Driver& driver_;
+    Screen& screen_;
+};
+
 }  // namespace
 
-int RunKeyboardWindow(Driver& d, const Limits& limits) {
+bool RunKeyboardWindow(Driver& d, const Limits& limits) {
     Screen screen;
     if (!CreateScreen(screen)) {
-        PrintLine(u"cannot create the window (error " + DecimalText(::GetLastError()) +
-                  u"); without a display set Wine's graphics driver to null");
-        return 1;
+        throw BenchError{kDriverFailed, Say(u"cannot create the window: ", u"не удалось создать окно: ") +
+                                            SystemMessage(HRESULT_FROM_WIN32(::GetLastError())) +
+                                            Say(u"; without a display set Wine's graphics driver to null",
+                                                u"; без дисплея задайте в Wine драйвер графики null")};
     }
+    ScreenScope scope(d, screen);
+    const size_t before = d.host.Events();
     // The hook is installed on this thread, the one that runs the window.
     const Driver::Result opened = d.Call(u"Open", 1);
-    if (!d.Check(opened, u"Open")) {
-        ::DestroyWindow(screen.hwnd);
-        return 1;
-    }
+    d.Check(opened, u"Open");
     const std::u16string device = opened.params[0];
-    PrintLine(u"connected, device " + device + u"; type or scan into the window \"" + FromUtf16(kTitle) + u"\"");
+    PrintLine(Say(u"connected, device ", u"подключено, устройство ") + device +
+              Say(u"; type or scan into the window \"", u"; вводите или сканируйте в окно \"") + FromUtf16(kTitle) +
+              u"\"");
     screen.Add(u"device " + device + u": scan a code into this window", false);
-    d.host.SetListener([&screen](const std::u16string& line) { screen.EventArrived(line); });
     ::ShowWindow(screen.hwnd, SW_SHOWNORMAL);
     ::SetForegroundWindow(screen.hwnd);
     ::UpdateWindow(screen.hwnd);
 
-    const bool reached = WaitForLimits(d, limits, [&screen] { return screen.closed; });
+    const bool reached = WaitForLimits(d, limits, before, [&screen] { return screen.closed; });
 
     // Close ends the dispatch thread, so no event can arrive for the window after it.
     d.Check(d.Call(u"Close", 1, {device}), u"Close");
-    d.host.SetListener(nullptr);
-    if (screen.hwnd) ::DestroyWindow(screen.hwnd);
-    PrintLine(u"closed after " + DecimalText(static_cast<long long>(d.host.Events())) + u" events");
-    return reached ? 0 : 1;
+    PrintLine(Say(u"closed after ", u"отключено, событий: ") +
+              DecimalText(static_cast<long long>(d.host.Events() - before)) + Say(u" events", u""));
+    return reached;
 }
 
 }  // namespace veltra::bench

@@ -35,7 +35,7 @@ cleanup() {
     [ -n "$bench_pid" ] && kill "$bench_pid" 2>/dev/null && wait "$bench_pid" 2>/dev/null
     [ -n "$show_pid" ] && wait "$show_pid" 2>/dev/null
     if $registered; then
-        (cd "$BIN" && "$WINE" VeltraBench.exe unregister >/dev/null 2>&1 </dev/null)
+        (cd "$BIN" && "$WINE" VeltraBench.exe --lang en unregister >/dev/null 2>&1 </dev/null)
     fi
     [ -n "$socat_pid" ] && kill "$socat_pid" 2>/dev/null
     rm -f "$COM3" "$WORK/line" "$WORK/feed" "$WORK/bench.log"
@@ -59,10 +59,10 @@ server_started=true
 cd "$BIN"
 say "registering the driver (DllRegisterServer writes the COM class and AddIn.VeltraScanner)"
 registered=true
-"$WINE" VeltraBench.exe register </dev/null | tr -d '\r'
+"$WINE" VeltraBench.exe --lang en register </dev/null | tr -d '\r'
 
 say "what the host learns from the component (first lines of 'info')"
-info=$("$WINE" VeltraBench.exe info </dev/null)
+info=$("$WINE" VeltraBench.exe --lang en info </dev/null)
 printf '%s\n' "$info" | sed -n '1,11p' | sed 's/\r$//; s/^/   /; s/^ *$//'
 echo "   ..."
 
@@ -76,7 +76,7 @@ say "COM3 -> $(readlink "$WORK/line")"
 
 say "the bench opens COM3 at 9600 8N1 and prints every event the driver posts"
 : >"$WORK/bench.log"
-"$WINE" VeltraBench.exe set propComPortNumber COM3 set propSpeed 9600 set propDataBit 8 \
+"$WINE" VeltraBench.exe --lang en set propComPortNumber COM3 set propSpeed 9600 set propDataBit 8 \
     set propStopBits "1 stop bits" set propParity No scan --count 4 --seconds 20 \
     >"$WORK/bench.log" 2>&1 </dev/null &
 bench_pid=$!
@@ -108,6 +108,6 @@ show_pid=""
 events=$(grep -c '^event' "$WORK/bench.log" || true)
 
 say "unregistering the driver"
-"$WINE" VeltraBench.exe unregister </dev/null | tr -d '\r'
+"$WINE" VeltraBench.exe --lang en unregister </dev/null | tr -d '\r'
 registered=false
 say "done: $events events received; stopping socat and the wineserver"

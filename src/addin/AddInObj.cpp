@@ -8,6 +8,7 @@
 #include "addin/SettingsDocument.h"
 #include "addin/Text.h"
 #include "addin/Variants.h"
+#include "addin/Version.h"
 #include "capture/Connection.h"
 #include "server/Server.h"
 
@@ -16,8 +17,8 @@ namespace veltra {
 namespace {
 
 const char16_t kExtensionName[] = u"VeltraScanner";
-const char16_t kComponentVersion[] = u"2000";
-const char16_t kDriverVersion[] = u"1.0";
+const char16_t kComponentVersion[] = u"" VELTRA_COMPONENT_VERSION_TEXT;
+const char16_t kDriverVersion[] = u"" VELTRA_VERSION_TEXT;
 const char16_t kDeviceTestPassed[] = u"Тест Успешно выполнен!";
 const char16_t kEquipmentType[] = u"СканерШтрихкода";
 const char16_t kWebAddress[] = u"https://veltra.example/scanners";
@@ -102,12 +103,12 @@ STDMETHODIMP AddInObject::Inner::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) AddInObject::Inner::AddRef() { return ::InterlockedIncrement(&owner_.refs_); }
+STDMETHODIMP_(ULONG) AddInObject::Inner::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&owner_.refs_)); }
 
 STDMETHODIMP_(ULONG) AddInObject::Inner::Release() {
     const LONG refs = ::InterlockedDecrement(&owner_.refs_);
     if (refs == 0) delete &owner_;
-    return refs;
+    return static_cast<ULONG>(refs);
 }
 
 STDMETHODIMP AddInObject::QueryInterface(REFIID iid, void** out) { return controlling_->QueryInterface(iid, out); }
@@ -126,7 +127,9 @@ STDMETHODIMP AddInObject::Init(IDispatch* connection) {
     HRESULT hr = iEvent ? iEvent->SetEventBufferDepth(kEventBufferDepth) : E_NOINTERFACE;
     connection->QueryInterface(IID_IStatusLine, iStatus.put_void());
     connection->QueryInterface(IID_IExtWndsSupport, iExtWindows.put_void());
-    if (SUCCEEDED(hr)) {
+    // Another object's connection keeps using the port object and the queues.
+    const bool shared = ConnectedElsewhere(this);
+    if (SUCCEEDED(hr) && !shared) {
         try {
             g_cp.reset(new T_ComPort());
         } catch (...) {
@@ -143,7 +146,7 @@ STDMETHODIMP AddInObject::Init(IDispatch* connection) {
     MyThread.reset();
     g_LangEnglish = false;
     StoreLastError(u" ");
-    ClearCodeQueues();
+    if (!shared) ClearCodeQueues();
     return S_OK;
 }
 
@@ -161,9 +164,11 @@ STDMETHODIMP AddInObject::Done() {
     iEvent.reset();
     iStatus.reset();
     iExtWindows.reset();
-    g_cp.reset();
-    ClearCodeQueues();
-    RemoveKeyboardHook();
+    if (!ConnectedElsewhere(this)) {
+        g_cp.reset();
+        ClearCodeQueues();
+        RemoveKeyboardHook();
+    }
     return S_OK;
 }
 
@@ -310,9 +315,7 @@ void AddInObject::SetProperty(long number, VARIANT& value) {
     case propStopBits: field = &publicVarStopBits; break;
     case propPrefix: field = &publicVarPrefix; break;
     case propSuffix: field = &publicVarSuffix; break;
-    case propParity:
-        publicVarParity = SetParity(g_Settings, text);
-        return;
+    case propParity: publicVarParity = SetParity(g_Settings, text); return;
     case propTimeOut: {
         const std::optional<int32_t> converted = VariantToI4(value);
         SetTimeOut(g_Settings, converted);
@@ -369,9 +372,7 @@ void AddInObject::RunCommand(long method, VARIANT& result, SAFEARRAY* array) {
     const bool english = g_LangEnglish;
     Variant answer;
     switch (method) {
-    case methGetVersion:
-        answer.set_text(kDriverVersion);
-        break;
+    case methGetVersion: answer.set_text(kDriverVersion); break;
     case methGetDescription: {
         Variant v;
         v.set_text(english ? u"Veltra Scanner" : u"Вельтра Сканер Штрихкода");
@@ -441,8 +442,7 @@ void AddInObject::RunCommand(long method, VARIANT& result, SAFEARRAY* array) {
         params.WriteText(0, u"");
         answer.set_i4(0);
         break;
-    case methDoAdditionalAction:
-        Raise(Msg::NoAdditionalActions);
+    case methDoAdditionalAction: Raise(Msg::NoAdditionalActions);
     }
     ::VariantClear(&result);
     answer.release_to(&result);
@@ -460,8 +460,8 @@ STDMETHODIMP AddInObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIAN
 // ---- ISupportErrorInfo -----------------------------------------------------
 
 STDMETHODIMP AddInObject::InterfaceSupportsErrorInfo(REFIID iid) {
-    for (const IID* known : {&IID_IUnknown, &IID_ILocale, &IID_ILanguageExtender, &IID_IInitDone, &IID_IDispatch,
-                             &IID_ISupportErrorInfo})
+    for (const IID* known :
+         {&IID_IUnknown, &IID_ILocale, &IID_ILanguageExtender, &IID_IInitDone, &IID_IDispatch, &IID_ISupportErrorInfo})
         if (IsEqualIID(iid, *known)) return S_OK;
     return S_FALSE;
 }

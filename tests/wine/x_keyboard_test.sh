@@ -68,7 +68,7 @@ if [ ! -f "$XPREFIX/system.reg" ]; then
     "$WINE" wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
 fi
 
-"$WINE" "$BIN/VeltraBench.exe" register set propComPortNumber 0 set propPrefix "~" set propSuffix Tab \
+"$WINE" "$BIN/VeltraBench.exe" --lang en register set propComPortNumber 0 set propPrefix "~" set propSuffix Tab \
     set propTimeOut 1000 keyboard --count 1 --seconds 20 >"$TMP/out" 2>&1 &
 BENCH_PID=$!
 

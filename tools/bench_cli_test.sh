@@ -1,0 +1,111 @@
+#!/bin/sh
+# The test bench's command line under Wine: the exit statuses 0 to 4, --help
+# in both languages, the per-user registration round trip, and --json events
+# of a serial scan.
+#
+#   bench_cli_test.sh BIN_DIR WINE WORK_DIR
+#
+# WORK_DIR holds this test's own Wine prefix (made on first use, ~15 s), so
+# its registrations never meet the other tests; a virtual serial line on
+# COM27 (socat, as the serial tests use it); and a copy of the bench without
+# the driver beside it. Everything started here is ended again.
+set -u
+BIN=$1
+WINE=$2
+WORK=$3
+PORT=COM27
+FIXTURE=$(cd "$(dirname "$0")/../tests/wine" && pwd)/serial_fixture.sh
+export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+
+bench() { "$WINE" "$BIN/VeltraBench.exe" "$@"; }
+nodll() { "$WINE" "$WORK/nodll/VeltraBench.exe" "$@"; }
+regq() { "$WINE" reg query 'HKCU\Software\Classes\AddIn.VeltraScanner'; }
+SERIAL="set propComPortNumber $PORT set propSpeed 9600 set propDataBit 8 set propStopBits 0 set propParity 0"
+
+BENCH_PID=
+cleanup() {
+    [ -n "$BENCH_PID" ] && kill "$BENCH_PID" 2>/dev/null
+    bench unregister >/dev/null 2>&1 </dev/null
+    bench unregister --user >/dev/null 2>&1 </dev/null
+    sh "$FIXTURE" stop "$WORK/serial" "$PORT" >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+mkdir -p "$WINEPREFIX" "$WORK/nodll"
+# A persistent server for this prefix: each Wine start then takes a fraction of a second.
+wineserver -p >/dev/null 2>&1 </dev/null
+"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
+cp "$BIN/VeltraBench.exe" "$WORK/nodll/"
+sh "$FIXTURE" start "$WORK/serial" "$PORT" >/dev/null || exit 1
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    sed 's/^/    | /' "$WORK/out"
+    failures=$((failures + 1))
+}
+
+# exit status | text the output contains | command. In order: later rows rely
+# on the registration state that earlier rows leave.
+while IFS='|' read -r want text command; do
+    eval "$command" >"$WORK/out" 2>&1 </dev/null
+    got=$?
+    tr -d '\r' <"$WORK/out" >"$WORK/out.txt" && mv "$WORK/out.txt" "$WORK/out"
+    if [ "$got" -ne "$want" ]; then fail "$command: exit $got, expected $want"
+    elif ! grep -qF -- "$text" "$WORK/out"; then fail "$command: no \"$text\" in the output"
+    else echo "ok   $want  $command"
+    fi
+done <<'EOF'
+0|Exit codes:|bench --lang en --help
+0|Коды завершения:|bench --lang ru -h
+0|Коды завершения:|bench '/?' --lang ru
+2|unknown command "frobnicate"|bench --lang en version frobnicate
+2|"set" needs NAME VALUE|bench --lang en set propSpeed
+2|--count needs a whole number, not "x"|bench --lang en scan --count x
+2|"de"|bench --lang de version
+3|(0x800401F3)|bench --lang en unregister version
+3|(0x8007007E)|nodll --lang en register
+0|component version 2000, driver version 1.0|bench --lang en register version
+1|SetParameter не выполнена: Ошибка при установки параметра Скорость, заданное значение не поддерживается.|bench --lang ru set propSpeed 12345
+0|code 0|bench --lang en error
+1|Close failed: Invalid data type of the parameter Device ID.|bench --lang en close
+4|the scan ended after 0 of 1 events|bench --lang en $SERIAL scan --count 1 --seconds 0.2
+0|for the current user|bench --lang en register --user
+0|AddIn.VeltraScanner|regq
+0|for the current user|bench --lang en unregister --user
+1||regq
+EOF
+
+# --json: stdout carries the events only, one JSON object per line.
+bench --lang ru --json $SERIAL scan --count 2 --seconds 20 >"$WORK/json" 2>"$WORK/out" </dev/null &
+BENCH_PID=$!
+n=0
+while ! grep -q 'устройство' "$WORK/out" && kill -0 "$BENCH_PID" 2>/dev/null && [ $n -lt 200 ]; do
+    n=$((n + 1))
+    sleep 0.1
+done
+printf 'A"B\\C\035D\r\n' >"$WORK/serial/feed"
+sleep 0.3
+printf 'Z\r\n' >"$WORK/serial/feed"
+wait "$BENCH_PID"
+got=$?
+BENCH_PID=
+if [ $got -ne 0 ]; then
+    fail "--json scan: exit $got"
+elif ! python3 -c '
+import json, re, sys
+events = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+assert [(e["event"], e["data"]) for e in events] == [("Штрихкод", "A\"B\\C\x1dD"), ("Штрихкод", "Z")], events
+assert all(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}", e["time"]) and e["source"] for e in events), events
+' "$WORK/json" >>"$WORK/out" 2>&1; then
+    fail "--json scan: stdout is not the two expected JSON events"
+    sed 's/^/    stdout | /' "$WORK/json"
+else
+    echo "ok   0  --json scan: two JSON events"
+fi
+
+[ $failures -eq 0 ] || { echo "$failures failed"; exit 1; }
+echo "PASS"
