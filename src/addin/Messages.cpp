@@ -19,6 +19,8 @@ struct Bilingual {
 
 // Indexed by Msg; the id column lets a test catch a row out of place.
 const std::array<Bilingual, static_cast<size_t>(Msg::Count_)>& Catalogue() {
+    // A row is the id, the English text and the Russian text, a line each.
+    // clang-format off
     static const std::array<Bilingual, static_cast<size_t>(Msg::Count_)> rows = {{
         {Msg::PropInvalidType,
          u"1Error during installation. Invalid data type in the parameter.",
@@ -134,10 +136,12 @@ const std::array<Bilingual, static_cast<size_t>(Msg::Count_)>& Catalogue() {
         {Msg::BarcodeEvent, u"Barcode", u"Штрихкод"},
         {Msg::DriverErrorEvent, u"DriverError", u"ОшибкаДрайвера"},
     }};
+    // clang-format on
     return rows;
 }
 
 std::atomic<TraceSink> g_TraceSink{nullptr};
+std::atomic<TraceGate> g_TraceGate{nullptr};
 
 }  // namespace
 
@@ -154,9 +158,7 @@ const std::u16string& Text(Msg msg, bool english) {
 
 const std::u16string& Text(Msg msg) { return Text(msg, g_LangEnglish.load()); }
 
-void SelectLanguage(const std::u16string& locale) {
-    g_LangEnglish = locale.find(u"ru") == std::u16string::npos;
-}
+void SelectLanguage(const std::u16string& locale) { g_LangEnglish = locale.find(u"ru") == std::u16string::npos; }
 
 void Raise(Msg msg) {
     g_ErrorText = Text(msg);
@@ -174,12 +176,20 @@ DecodedError DecodeLastError() {
     return {66, Text(Msg::UnknownError)};
 }
 
-void SetTraceSink(TraceSink sink) noexcept { g_TraceSink = sink; }
+void SetTraceSink(TraceSink sink, TraceGate gate) noexcept {
+    g_TraceGate = gate;
+    g_TraceSink = sink;
+}
 
-bool TraceEnabled() noexcept { return g_TraceSink.load() != nullptr; }
+bool TraceEnabled() noexcept {
+    if (g_TraceSink.load() == nullptr) return false;
+    const TraceGate gate = g_TraceGate.load();
+    return gate == nullptr || gate();
+}
 
 void Trace(const std::u16string& line) noexcept {
-    if (TraceSink sink = g_TraceSink.load()) sink(line);
+    const TraceSink sink = g_TraceSink.load();
+    if (sink && TraceEnabled()) sink(line);
 }
 
 }  // namespace veltra

@@ -53,9 +53,9 @@ enum class Msg {
     // class *
     NoAdditionalActions,
     // not errors
-    UnknownError,        // description for an error of no known class
-    BadSerialData,       // data of the driver-error event
-    BarcodeEvent,        // event names
+    UnknownError,   // description for an error of no known class
+    BadSerialData,  // data of the driver-error event
+    BarcodeEvent,   // event names
     DriverErrorEvent,
     Count_
 };
@@ -104,8 +104,11 @@ DecodedError DecodeLastError();
 
 // Debug trace lines (fixed wording, whatever the language). The sink is set
 // by the Windows glue to OutputDebugStringW; by default lines go nowhere.
+// The optional gate tells whether anyone reads the sink right now; without
+// one the sink always listens.
 using TraceSink = void (*)(const std::u16string& line);
-void SetTraceSink(TraceSink sink) noexcept;
+using TraceGate = bool (*)() noexcept;
+void SetTraceSink(TraceSink sink, TraceGate gate = nullptr) noexcept;
 void Trace(const std::u16string& line) noexcept;
 // Whether a sink listens; lets hot paths skip composing a trace line.
 bool TraceEnabled() noexcept;

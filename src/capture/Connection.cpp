@@ -15,6 +15,7 @@ HHOOK g_HookHandle = nullptr;
 namespace {
 
 std::atomic<CaptureMode> g_PortMode{CaptureMode::None};
+std::atomic<const AddInObject*> g_ConnectedObject{nullptr};
 // Whether g_HookHandle is still installed: a removed handle's value may be
 // handed to another hook of the process, which must not be removed for ours.
 bool g_HookInstalled = false;
@@ -28,8 +29,7 @@ HKL UnitedStatesLayout() { return reinterpret_cast<HKL>(static_cast<uintptr_t>(k
 
 void ApplyLayout(LayoutAction action) {
     switch (action) {
-    case LayoutAction::None:
-        break;
+    case LayoutAction::None: break;
     case LayoutAction::SaveAndSwitchToUS:
         // Codes are typed under the US layout, so the scanner's keys translate
         // to Latin letters and digits whatever layout the user works in.
@@ -56,11 +56,14 @@ void HandleKeyMessage(MSG& msg, const HookMessage& m) {
 
 int32_t DeviceId() noexcept { return g_DeviceID.load(); }
 
-int32_t DeviceIdOf(const void* handle) noexcept {
-    return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle));
-}
+int32_t DeviceIdOf(const void* handle) noexcept { return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle)); }
 
 void PublishPortMode() noexcept { g_PortMode = ModeOfPortText(g_Settings.propComPortNumber); }
+
+bool ConnectedElsewhere(const AddInObject* object) noexcept {
+    const AddInObject* connected = g_ConnectedObject.load();
+    return connected != nullptr && connected != object;
+}
 
 void RemoveKeyboardHook() noexcept {
     if (g_HookInstalled) ::UnhookWindowsHookEx(g_HookHandle);
@@ -109,6 +112,7 @@ int AddInObject::Open() {
     if (mode == CaptureMode::Keyboard) {
         if (s.propPrefix.empty() || s.propSuffix.empty()) Raise(Msg::OpenNoPrefixOrSuffix);
         if (s.propTimeOut < 1) Raise(Msg::OpenDelayBelowOne);
+        if (ConnectedElsewhere(this)) Raise(Msg::OpenHookFailed);
         g_HookHandle = ::SetWindowsHookExW(WH_GETMESSAGE, &KeyboardHookProc, nullptr, ::GetCurrentThreadId());
         // Without the hook nothing would be captured: no dispatch thread is
         // left running behind a connection that failed.
@@ -122,7 +126,8 @@ int AddInObject::Open() {
         }
     } else {
         if (s.propSpeed == 0 || s.propDataBit == 0 || s.propStopBits == 0) Raise(Msg::OpenNoComSettings);
-        if (!g_cp) Raise(Msg::PortUnavailable);  // not initialised by the host
+        // Not initialised by the host, or another object's connection has it.
+        if (!g_cp || ConnectedElsewhere(this)) Raise(Msg::PortUnavailable);
         g_cp->p_BaudRate = s.propSpeed;
         g_cp->p_ByteSize = s.propDataBit;
         g_cp->p_Parity = s.propParity ? 1 : 0;
@@ -155,9 +160,11 @@ void AddInObject::StartDispatch(std::unique_ptr<DispatchHost> host, int32_t devi
     }
     MyDispatchHost = std::move(host);
     MyThread = std::move(thread);
+    g_ConnectedObject = this;
 }
 
 int AddInObject::Close() {
+    if (ConnectedElsewhere(this)) Raise(Msg::CloseDeviceNotFound);  // not this object's to close
     const int32_t id = g_DeviceID;
     const bool keyboard = id == DeviceIdOf(g_HookHandle);
     if (!keyboard && id != DeviceIdOf(g_ComHandle)) Raise(Msg::CloseDeviceNotFound);
@@ -175,6 +182,8 @@ int AddInObject::Close() {
 void AddInObject::StopDispatch() noexcept {
     MyThread.reset();
     MyDispatchHost.reset();
+    const AddInObject* self = this;
+    g_ConnectedObject.compare_exchange_strong(self, nullptr);
 }
 
 }  // namespace veltra

@@ -29,6 +29,11 @@ int32_t DeviceIdOf(const void* handle) noexcept;
 // can read it safely; republish after every change of the port setting.
 void PublishPortMode() noexcept;
 
+// Whether an add-in object other than `object` holds the connection. The
+// hook, the port, the queues and the identifier exist once per process, so
+// one object at a time can be connected, and the others leave them alone.
+bool ConnectedElsewhere(const AddInObject* object) noexcept;
+
 // Removes the keyboard hook if one is installed (Done, Close).
 void RemoveKeyboardHook() noexcept;
 

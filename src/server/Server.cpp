@@ -1,13 +1,14 @@
 #include "server/Server.h"
 
+#include <atomic>
 #include <new>
 #include <string>
 
 #include "addin/AddInObj.h"
 #include "addin/Messages.h"
 #include "host/AddInLib.h"
-#include "server/Owners.h"
 #include "server/HostError.h"
+#include "server/Owners.h"
 #include "server/Registration.h"
 
 namespace veltra {
@@ -20,8 +21,26 @@ volatile LONG g_ObjectCount = 0;
 volatile LONG g_FactoryCount = 0;
 bool g_PerUser = false;  // process-wide; DllInstall sets and restores it
 
-void DebugTrace(const std::u16string& line) {
-    ::OutputDebugStringW(reinterpret_cast<LPCWSTR>(line.c_str()));
+void DebugTrace(const std::u16string& line) { ::OutputDebugStringW(reinterpret_cast<LPCWSTR>(line.c_str())); }
+
+// OutputDebugStringW costs tens of microseconds even when nobody reads it (it
+// raises an exception to look for a debugger), and the hook traces several
+// lines per scanned code. So lines go out only while a debugger or a
+// debug-output viewer is there; that is looked up at most once a second.
+bool DebugOutputRead() noexcept {
+    static std::atomic<ULONGLONG> nextLook{0};
+    static std::atomic<bool> read{false};
+    const ULONGLONG now = ::GetTickCount64();
+    if (now < nextLook.load()) return read.load();
+    bool someone = ::IsDebuggerPresent() != FALSE;
+    for (const wchar_t* viewer : {L"DBWIN_BUFFER_READY", L"Global\\DBWIN_BUFFER_READY"}) {
+        if (someone) break;
+        const UniqueHandle ready(::OpenEventW(SYNCHRONIZE, FALSE, viewer));
+        someone = static_cast<bool>(ready);
+    }
+    read = someone;
+    nextLook = now + 1000;
+    return someone;
 }
 
 class ClassFactory final : public IClassFactory {
@@ -38,8 +57,8 @@ public:
     }
     // The factory lives as long as the library; the count only tells
     // DllCanUnloadNow whether anyone still holds it.
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&g_FactoryCount); }
-    STDMETHODIMP_(ULONG) Release() override { return ::InterlockedDecrement(&g_FactoryCount); }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&g_FactoryCount)); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(::InterlockedDecrement(&g_FactoryCount)); }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
@@ -61,7 +80,8 @@ public:
 
     STDMETHODIMP LockServer(BOOL lock) override {
         const HRESULT hr = ::CoLockObjectExternal(this, lock, TRUE);
-        if (lock) ServerObjectCreated(); else ServerObjectDestroyed();
+        if (lock) ServerObjectCreated();
+        else ServerObjectDestroyed();
         return hr;
     }
 };
@@ -76,10 +96,14 @@ std::wstring ServerPath() {
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(g_Module, &path[0], static_cast<DWORD>(path.size()));
         if (n == 0) return std::wstring();
-        if (n < path.size()) { path.resize(n); break; }
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
         path.resize(path.size() * 2);
     }
-    auto convert = [](const std::wstring& in, DWORD (WINAPI *fn)(LPCWSTR, LPWSTR, DWORD)) {
+    using PathConversion = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+    auto convert = [](const std::wstring& in, PathConversion fn) {
         const DWORD need = fn(in.c_str(), nullptr, 0);
         if (need == 0) return in;
         std::wstring out(need, L'\0');
@@ -105,11 +129,13 @@ HRESULT Register(bool perUser) noexcept {
             const std::wstring name = Wide(entry.key);
             // read access plus set-value and create-subkey
             if (::RegCreateKeyExW(Root(perUser), name.c_str(), 0, const_cast<LPWSTR>(L""), REG_OPTION_NON_VOLATILE,
-                                  KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+                                  KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, key.put(),
+                                  nullptr) != ERROR_SUCCESS)
                 return E_FAIL;
             const std::wstring value = Wide(entry.value);
+            const size_t bytes = (value.size() + 1) * sizeof(wchar_t);  // with the terminating null
             if (::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+                                 static_cast<DWORD>(bytes)) != ERROR_SUCCESS)
                 return E_FAIL;
         }
         return S_OK;
@@ -132,8 +158,9 @@ HRESULT Unregister(bool perUser) noexcept {
 
 std::u16string SystemMessage(HRESULT hr) {
     wchar_t* buffer = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     std::u16string text;
     if (n && buffer) text.assign(buffer, buffer + n);
     if (buffer) ::LocalFree(buffer);
@@ -173,7 +200,7 @@ void InitServer(HMODULE module) noexcept {
         } catch (...) {
         }
     }
-    SetTraceSink(&DebugTrace);
+    SetTraceSink(&DebugTrace, &DebugOutputRead);
 }
 
 }  // namespace veltra
@@ -189,9 +216,7 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     return g_Factory.QueryInterface(iid, out);
 }
 
-HRESULT WINAPI DllCanUnloadNow() {
-    return (g_ObjectCount != 0 || g_FactoryCount != 0) ? S_FALSE : S_OK;
-}
+HRESULT WINAPI DllCanUnloadNow() { return (g_ObjectCount != 0 || g_FactoryCount != 0) ? S_FALSE : S_OK; }
 
 HRESULT WINAPI DllRegisterServer() { return Register(g_PerUser); }
 

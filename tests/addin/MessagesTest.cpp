@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "addin/Text.h"
 
@@ -12,7 +14,10 @@ namespace {
 struct LanguageGuard {
     bool saved = g_LangEnglish;
     std::u16string savedLast = g_LastError;
-    ~LanguageGuard() { g_LangEnglish = saved; g_LastError = savedLast; }
+    ~LanguageGuard() {
+        g_LangEnglish = saved;
+        g_LastError = savedLast;
+    }
 };
 
 TEST(Catalogue, RowsStandInEnumOrder) { EXPECT_TRUE(CatalogueIsOrdered()); }
@@ -33,15 +38,19 @@ TEST(Catalogue, TimeOutMessagesHoldOneCarriageReturnAndNoLineFeed) {
             EXPECT_EQ(std::count(t.begin(), t.end(), u'\r'), 1);
             EXPECT_EQ(t.find(u'\n'), std::u16string::npos);
         }
-    EXPECT_EQ(Text(Msg::TimeOutOutOfRange, true),
-              u"1Error initializing \"TimeOut\".\rThe TimeOut must be a value type number not less than 1 and not greater than 65535.");
+    EXPECT_EQ(
+        Text(Msg::TimeOutOutOfRange, true),
+        u"1Error initializing \"TimeOut\".\rThe TimeOut must be a value type number not less than 1 and not greater than 65535.");
 }
 
 TEST(SelectLanguage_, ChoosesRussianOnlyForLowerCaseRu) {
     LanguageGuard guard;
-    const struct { const char16_t* locale; bool english; } rows[] = {
-        {u"ru_RU", false}, {u"ru", false}, {u"xx-ru-yy", false},
-        {u"RU", true}, {u"en_US", true}, {u"", true}, {u"Ru", true},
+    const struct {
+        const char16_t* locale;
+        bool english;
+    } rows[] = {
+        {u"ru_RU", false}, {u"ru", false}, {u"xx-ru-yy", false}, {u"RU", true},
+        {u"en_US", true},  {u"", true},    {u"Ru", true},
     };
     for (const auto& row : rows) {
         SelectLanguage(row.locale);
@@ -63,7 +72,12 @@ TEST(Raise_, ThrowsTheMessageOfTheCurrentLanguageAndKeepsItInErrorText) {
 
 TEST(DecodeLastError_, MapsEveryClassCharacter) {
     LanguageGuard guard;
-    const struct { const char16_t* last; bool english; int code; const char16_t* description; } rows[] = {
+    const struct {
+        const char16_t* last;
+        bool english;
+        int code;
+        const char16_t* description;
+    } rows[] = {
         {u"1abc", true, 1, u"abc"},
         {u"2x", true, 2, u"x"},
         {u"3", true, 3, u""},
@@ -90,9 +104,34 @@ TEST(DecodeLastError_, MapsEveryClassCharacter) {
 TEST(DecodeLastError_, KeepsTheLanguageTheMessageWasRaisedIn) {
     LanguageGuard guard;
     g_LangEnglish = false;
-    try { Raise(Msg::NoAdditionalActions); } catch (const DriverError& e) { g_LastError = e.message(); }
+    try {
+        Raise(Msg::NoAdditionalActions);
+    } catch (const DriverError& e) {
+        g_LastError = e.message();
+    }
     g_LangEnglish = true;
     EXPECT_EQ(DecodeLastError().description, u"Дополнительные действия не поддерживаются драйвером.");
+}
+
+std::vector<std::u16string> g_TraceLines;
+bool g_TraceRead = false;
+void RecordTrace(const std::u16string& line) { g_TraceLines.push_back(line); }
+bool TraceRead() noexcept { return g_TraceRead; }
+
+TEST(Trace_, ReachesTheSink_OnlyWhileItsGateSaysSomeoneReads) {
+    g_TraceLines.clear();
+    SetTraceSink(&RecordTrace, &TraceRead);
+    for (const bool read : {false, true, false}) {
+        g_TraceRead = read;
+        EXPECT_EQ(TraceEnabled(), read);
+        Trace(read ? u"read" : u"unread");
+    }
+    SetTraceSink(&RecordTrace);  // no gate: always read
+    Trace(u"ungated");
+    SetTraceSink(nullptr);
+    EXPECT_FALSE(TraceEnabled());
+    Trace(u"no sink");
+    EXPECT_EQ(g_TraceLines, (std::vector<std::u16string>{u"read", u"ungated"}));
 }
 
 }  // namespace

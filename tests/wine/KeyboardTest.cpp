@@ -40,8 +40,10 @@ Seen Null(WPARAM w) { return {WM_NULL, w}; }
 std::string Show(const std::vector<Seen>& seen) {
     std::string out;
     for (const Seen& s : seen) {
-        const char* name = s.message == WM_KEYDOWN ? "DOWN" : s.message == WM_CHAR ? "CHAR"
-                         : s.message == WM_KEYUP   ? "UP"   : "NULL";
+        const char* name = s.message == WM_KEYDOWN ? "DOWN"
+                           : s.message == WM_CHAR  ? "CHAR"
+                           : s.message == WM_KEYUP ? "UP"
+                                                   : "NULL";
         char item[32];
         std::snprintf(item, sizeof item, " %s:%02X", name, static_cast<unsigned>(s.wParam));
         out += item;
@@ -187,6 +189,8 @@ protected:
 
 TEST_F(Keyboard, Capture_TakesFrameAndCharactersAway_AndPostsEachCodeFromTheDispatchThread) {
     const std::u16string id = Open();
+    // A row starts with what is typed and goes on with what the host sees.
+    // clang-format off
     const struct Row {
         const char* name;
         const char16_t* suffix;
@@ -226,6 +230,7 @@ TEST_F(Keyboard, Capture_TakesFrameAndCharactersAway_AndPostsEachCodeFromTheDisp
         {"past the time limit the code is dropped and the keys pass", u"Tab", u"1", {kTilde, '4', VK_TAB}, 50,
          {Null(kTilde), Up(kTilde), Down('4'), Char('4'), Up('4'), Down(VK_TAB), Char('\t'), Up(VK_TAB)}, {}},
     };
+    // clang-format on
 
     std::vector<std::u16string> expectedCodes;
     for (const Row& row : rows) {
@@ -352,6 +357,30 @@ TEST_F(Keyboard, CodesQueuedWhileThePortNamesASerialLine_ArePosted_OnceItNamesTh
     EXPECT_EQ(Close(id), 1);
 }
 
+// The hook, the port and the queues exist once per process: a second object
+// is refused and leaves the connected one alone, also through Init and Done.
+TEST_F(Keyboard, SecondObject_IsRefused_AndLeavesTheConnectedOneAlone) {
+    const std::u16string id = Open();
+    RecordingHost otherHost;
+    {
+        Component other;
+        ASSERT_EQ(other.Init(otherHost), S_OK);
+        other.SetLocale(L"en_US");
+        EXPECT_EQ(V_I4(other.Call(5, 1).result.get()), 0) << "Open";
+        EXPECT_EQ(other.LastError().first, 2);
+        EXPECT_EQ(V_I4(other.CallWithTexts(6, 1, {id}).result.get()), 0) << "Close of the other's device";
+        EXPECT_EQ(other.LastError().first, 3);
+        EXPECT_EQ(other.Done(), S_OK);
+    }
+    window.Type(kScan4607);
+    EXPECT_EQ(window.Take(), Captured4607(VK_TAB));
+    ASSERT_TRUE(host.WaitForEvents(1, kEventWait));
+    EXPECT_EQ(Datas(), std::vector<std::u16string>{u"4607"});
+    EXPECT_TRUE(otherHost.Events().empty());
+    EXPECT_EQ(Close(id), 1);
+    ExpectKeysPassUnchanged("after Close");
+}
+
 TEST_F(Keyboard, Done_WhileConnected_RemovesTheHook) {
     Open();
     EXPECT_EQ(c.Done(), S_OK);
@@ -403,7 +432,11 @@ TEST(KeyboardOpen, ReportsMissingFrameKeysBeforeTheDelay_AndRefusesWithoutADelay
     const std::u16string delay = u"Error when connecting the scanner, the delay parameter has a value less than 1.";
     // Each row adds one setting to those before it; the time limit is unset
     // (0) until the last row, since no setter accepts 0.
-    const struct { const char16_t* name; const char16_t* value; const std::u16string* message; } rows[] = {
+    const struct {
+        const char16_t* name;
+        const char16_t* value;
+        const std::u16string* message;
+    } rows[] = {
         {u"propComPortNumber", u"0", &frameKeys},
         {u"propPrefix", u"~", &frameKeys},
         {u"propSuffix", u"Enter", &delay},
@@ -455,10 +488,11 @@ TEST_F(Keyboard, DISABLED_Measure_CodesPerSecondAndSuffixToEventLatency) {
     const bool all = host.WaitForEvents(kCodes, 60s);
     const auto posted = Clock::now();
     EXPECT_TRUE(all) << host.Events().size() << " events";
-    std::printf("[ measure  ] %d codes, keys down and up posted and pumped one at a time: %.0f ms without the hook,"
-                " %.0f ms through it (%.0f codes/s); all events in %.0f ms (%.1f events/s)\n",
-                kCodes, baselineMs, ms(typed - start), kCodes * 1000.0 / ms(typed - start), ms(posted - start),
-                host.Events().size() * 1000.0 / ms(posted - start));
+    std::printf(
+        "[ measure  ] %d codes, keys down and up posted and pumped one at a time: %.0f ms without the hook,"
+        " %.0f ms through it (%.0f codes/s); all events in %.0f ms (%.1f events/s)\n",
+        kCodes, baselineMs, ms(typed - start), kCodes * 1000.0 / ms(typed - start), ms(posted - start),
+        host.Events().size() * 1000.0 / ms(posted - start));
 
     constexpr int kSamples = 100;
     std::vector<double> latency;
