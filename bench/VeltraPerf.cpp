@@ -2,12 +2,13 @@
 // minimal host holds it, and prints one table plus one machine-readable line
 // per figure ("PERF arch=... figure=... key=value ...").
 //
-//   VeltraPerf.exe [--quick]
+//   VeltraPerf.exe [--quick] [--only FIGURES]
 //
 // The serial figure needs a virtual serial line: VELTRA_SERIAL_PORT names the
 // COM port the driver opens, VELTRA_SERIAL_FEED the Unix path of the other
 // end (bench/run_bench.sh sets both up); without them it is skipped.
-// --quick runs a tenth of every count (for a smoke run).
+// --quick runs a tenth of every count (for a smoke run); --only 25 runs
+// figures 2 and 5 only.
 #include <windows.h>
 #include <objbase.h>
 
@@ -83,6 +84,10 @@ public:
     STDMETHODIMP SetEventBufferDepth(long) override { return S_OK; }
     STDMETHODIMP UnusedSlot2() override { return E_NOTIMPL; }
     STDMETHODIMP ExternalEvent(BSTR, BSTR, BSTR data) override {
+        {
+            std::unique_lock<std::mutex> guard(holdLock_);
+            released_.wait(guard, [this] { return !held_; });
+        }
         const double at = NowUs();
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -96,6 +101,18 @@ public:
     STDMETHODIMP UnusedSlot4() override { return E_NOTIMPL; }
 
     size_t Count() const { return count_.load(); }
+    // While held, ExternalEvent waits before it takes an event.
+    void Hold() {
+        std::lock_guard<std::mutex> guard(holdLock_);
+        held_ = true;
+    }
+    void LetGo() {
+        {
+            std::lock_guard<std::mutex> guard(holdLock_);
+            held_ = false;
+        }
+        released_.notify_all();
+    }
     // Waits until count events have arrived; false after timeoutMs.
     bool WaitFor(size_t count, DWORD timeoutMs) {
         const double end = NowUs() + timeoutMs * 1000.0;
@@ -116,6 +133,9 @@ public:
     }
 
 private:
+    std::mutex holdLock_;
+    std::condition_variable released_;
+    bool held_ = false;
     HANDLE arrived_;
     std::atomic<size_t> count_{0};
     std::mutex lock_;
@@ -203,7 +223,8 @@ public:
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"VeltraPerfWindow";
         ::RegisterClassW(&wc);
-        hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        hwnd_ =
+            ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
         if (!hwnd_) Fail("CreateWindowExW", ::GetLastError());
         Pump();
     }
@@ -257,7 +278,9 @@ struct Row {
 };
 std::vector<Row> g_Rows;
 
-void Machine(const char* figure, const std::string& fields) { std::printf("PERF arch=%s figure=%s %s\n", kArch, figure, fields.c_str()); }
+void Machine(const char* figure, const std::string& fields) {
+    std::printf("PERF arch=%s figure=%s %s\n", kArch, figure, fields.c_str());
+}
 
 std::string Format(const char* format, double a, double b = 0, double c = 0) {
     char text[160];
@@ -375,8 +398,8 @@ void SerialLatency(Driver& d, PerfHost& host) {
     d.Close(id);
     const double p50 = Percentile(latency, 0.5), p99 = Percentile(latency, 0.99), max = Percentile(latency, 1);
     g_Rows.push_back({"2 serial latency (" + std::to_string(codes) + " codes)",
-                      Format("p50 %.2f  p99 %.2f  max %.2f ms", p50 / 1000, p99 / 1000, max / 1000),
-                      "50 ms framing", Format("p99 x%.2f", p99 / 50000)});
+                      Format("p50 %.2f  p99 %.2f  max %.2f ms", p50 / 1000, p99 / 1000, max / 1000), "50 ms framing",
+                      Format("p99 x%.2f", p99 / 50000)});
     Machine("serial_latency",
             Format("codes=%.0f p50_us=%.1f p99_us=%.1f", codes, p50, p99) + Format(" max_us=%.1f floor_us=50000", max));
 }
@@ -384,7 +407,9 @@ void SerialLatency(Driver& d, PerfHost& host) {
 // ---- 3 hook cost ---------------------------------------------------------------------------
 
 HHOOK g_BareHook = nullptr;
-LRESULT CALLBACK BareHook(int code, WPARAM flag, LPARAM message) { return ::CallNextHookEx(g_BareHook, code, flag, message); }
+LRESULT CALLBACK BareHook(int code, WPARAM flag, LPARAM message) {
+    return ::CallNextHookEx(g_BareHook, code, flag, message);
+}
 
 // Average cost of posting and retrieving one message that no code is part of.
 double LoopNsPerMessage(Window& w, int messages) {
@@ -416,8 +441,7 @@ void HookCost(Driver& d, Window& w) {
     const double cost = driver - none, floor = bare - none;
     g_Rows.push_back({"3 hook cost (" + std::to_string(rounds * perRound) + " msgs each)",
                       Format("%.0f ns/msg (loop %.0f, hooked %.0f)", cost, none, driver),
-                      Format("bare CallNextHookEx %.0f ns/msg", floor),
-                      Format("x%.2f", floor > 0 ? cost / floor : 0)});
+                      Format("bare CallNextHookEx %.0f ns/msg", floor), Format("x%.2f", floor > 0 ? cost / floor : 0)});
     Machine("hook_cost", Format("messages=%.0f loop_ns=%.1f hooked_ns=%.1f", rounds * perRound, none, driver) +
                              Format(" bare_hooked_ns=%.1f hook_ns=%.1f bare_hook_ns=%.1f", bare, cost, floor));
 }
@@ -435,8 +459,9 @@ double OutsideSwitches() {
     for (const char* p = dir; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
     path += L"\\idle";
     for (int i = 0; i < 300; ++i, ::Sleep(10)) {
-        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
         if (!file) continue;
         char text[64] = {};
         DWORD n = 0;
@@ -452,7 +477,9 @@ double OutsideSwitches() {
 double ProcessCpuMs() {
     FILETIME created, exited, kernel, user;
     ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto value = [](const FILETIME& f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+    const auto value = [](const FILETIME& f) {
+        return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime;
+    };
     return (value(kernel) + value(user)) / 10000.0;
 }
 
@@ -501,43 +528,116 @@ void IdleCost(Driver& d) {
 
 // ---- 5 burst ---------------------------------------------------------------------------------------
 
-void Burst(Driver& d, PerfHost& host, Window& w) {
-    const int codes = 10000 / g_Scale;
-    const DWORD capMs = 30000;
-    KeyboardSettings(d);
+// The messages a host's loop retrieves for one code typed by the scanner, as
+// TranslateMessage leaves them: the prefix and suffix key-downs are taken by
+// the hook before translation, so only the digits bring a character.
+void PostCode(HWND hwnd, int n) {
+    const auto post = [hwnd](UINT message, WPARAM w) {
+        const UINT vk = message == WM_CHAR ? 0 : static_cast<UINT>(w);
+        const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+        ::PostMessageW(hwnd, message, w, message == WM_KEYUP ? 1 | scan | 0xC0000000 : 1 | scan);
+    };
+    post(WM_KEYDOWN, kTilde);
+    post(WM_KEYUP, kTilde);
+    for (UINT vk : DigitKeys(n)) {
+        post(WM_KEYDOWN, vk);
+        post(WM_CHAR, vk);  // a digit key's character is the digit itself
+        post(WM_KEYUP, vk);
+    }
+    post(WM_KEYDOWN, VK_TAB);
+    post(WM_KEYUP, VK_TAB);
+}
+
+// The host's loop without translation: the characters are already queued.
+void PumpTranslated() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) ::DispatchMessageW(&msg);
+}
+
+// Types `codes` codes in batches, each batch posted at once and then pumped.
+// Returns the microseconds the loop took.
+double TypeCodes(Window& w, int codes) {
+    constexpr int kBatch = 100;
+    const double t0 = NowUs();
+    for (int i = 0; i < codes; i += kBatch) {
+        for (int j = i; j < std::min(codes, i + kBatch); ++j) PostCode(w.hwnd(), j);
+        PumpTranslated();
+    }
+    return NowUs() - t0;
+}
+
+struct BurstRun {
+    double seconds = 0, rate = 0, typingRate = 0;
+    size_t delivered = 0, misplaced = 0;
+    bool all = false;
+};
+
+// Types the codes and waits for their events. With the host held, the first
+// event waits in the host until everything is typed, so the rest queue up;
+// `seconds` is then the time from letting go to the last event.
+BurstRun RunBurst(Driver& d, PerfHost& host, Window& w, int codes, bool held) {
+    const DWORD capMs = 60000;
+    BurstRun r;
     const std::u16string id = d.Open();
     const size_t first = host.Count();
+    if (held) host.Hold();
     const double t0 = NowUs();
-    for (int i = 0; i < codes; ++i) {
-        w.Press(kTilde);
-        for (UINT vk : DigitKeys(i)) w.Press(vk);
-        w.Press(VK_TAB);
-    }
-    const double typed = NowUs();
-    const bool all = host.WaitFor(first + codes, capMs);
-    const size_t delivered = host.Count() - first;
-    const double end = delivered ? host.Stamp(first + delivered - 1) : typed;
+    const double typing = TypeCodes(w, codes);
+    const double released = NowUs();
+    if (held) host.LetGo();
+    r.all = host.WaitFor(first + codes, capMs);
+    r.delivered = host.Count() - first;
+    const double end = r.delivered ? host.Stamp(first + r.delivered - 1) : released;
     const std::vector<std::u16string> datas = host.Datas();
-    size_t misplaced = 0;
-    for (size_t i = 0; i < delivered; ++i)
-        if (datas[first + i] != DecimalText(static_cast<long long>(i))) ++misplaced;
+    for (size_t i = 0; i < r.delivered; ++i)
+        if (datas[first + i] != DecimalText(static_cast<long long>(i))) ++r.misplaced;
     d.Close(id);
-    const double seconds = (end - t0) / 1e6, rate = delivered / seconds;
-    const double typingRate = codes / ((typed - t0) / 1e6);
+    r.seconds = (end - (held ? released : t0)) / 1e6;
+    r.rate = r.delivered / r.seconds;
+    r.typingRate = codes / (typing / 1e6);
+    return r;
+}
+
+void Burst(Driver& d, PerfHost& host, Window& w) {
+    const int codes = 10000 / g_Scale;
+    KeyboardSettings(d);
+    const BurstRun live = RunBurst(d, host, w, codes, false);
+    const BurstRun drain = RunBurst(d, host, w, codes, true);
+
+    // The floor: the same typing with a bare CallNextHookEx hook and no driver.
+    g_BareHook = ::SetWindowsHookExW(WH_GETMESSAGE, &BareHook, nullptr, ::GetCurrentThreadId());
+    if (!g_BareHook) Fail("SetWindowsHookExW", ::GetLastError());
+    const double bareRate = codes / (TypeCodes(w, codes) / 1e6);
+    ::UnhookWindowsHookEx(g_BareHook);
+
+    const auto lost = [&](const BurstRun& r) {
+        return Format("%.0f delivered, %.0f out of order", r.delivered, r.misplaced) + (r.all ? "" : " (gave up)");
+    };
     g_Rows.push_back({"5 burst (" + std::to_string(codes) + " keyboard codes)",
-                      Format("%.2f s, %.0f codes/s, ", seconds, rate) +
-                          Format("%.0f delivered, %.0f out of order", delivered, misplaced) +
-                          (all ? "" : Format(" (stopped %.0f s after typing)", capMs / 1000.0)),
-                      Format("hook took %.0f codes/s", typingRate), Format("x%.2f", rate / typingRate)});
-    Machine("burst", Format("codes=%.0f delivered=%.0f misplaced=%.0f", codes, delivered, misplaced) +
-                         Format(" seconds=%.3f codes_per_s=%.1f typing_codes_per_s=%.1f", seconds, rate, typingRate));
+                      Format("%.2f s, %.0f codes/s, ", live.seconds, live.rate) + lost(live),
+                      Format("bare hook loop %.0f codes/s", bareRate), Format("x%.2f", live.rate / bareRate)});
+    g_Rows.push_back({"5b queued burst delivered (" + std::to_string(codes) + ")",
+                      Format("%.3f s, %.0f codes/s, ", drain.seconds, drain.rate) + lost(drain), "-", "-"});
+    Machine("burst", Format("codes=%.0f delivered=%.0f misplaced=%.0f", codes, live.delivered, live.misplaced) +
+                         Format(" seconds=%.3f codes_per_s=%.1f typing_codes_per_s=%.1f", live.seconds, live.rate,
+                                live.typingRate) +
+                         Format(" floor_codes_per_s=%.1f", bareRate));
+    Machine("burst_drain", Format("codes=%.0f delivered=%.0f misplaced=%.0f", codes, drain.delivered, drain.misplaced) +
+                               Format(" seconds=%.4f codes_per_s=%.1f typing_codes_per_s=%.1f", drain.seconds,
+                                      drain.rate, drain.typingRate));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--quick") g_Scale = 10;
+    std::string only = "12345";  // the figures to run
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick") g_Scale = 10;
+        else if (arg == "--only" && i + 1 < argc) only = argv[++i];
+        else Fail("usage: VeltraPerf [--quick] [--only FIGURES, e.g. 15]");
+    }
+    const auto wanted = [&](char figure) { return only.find(figure) != std::string::npos; };
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) Fail("CoInitializeEx");
     RegisterDriver();
     {
@@ -545,11 +645,11 @@ int main(int argc, char** argv) {
         Window window;
         {
             Driver d(host);
-            KeyboardLatency(d, host, window);
-            SerialLatency(d, host);
-            HookCost(d, window);
-            IdleCost(d);
-            Burst(d, host, window);
+            if (wanted('1')) KeyboardLatency(d, host, window);
+            if (wanted('2')) SerialLatency(d, host);
+            if (wanted('3')) HookCost(d, window);
+            if (wanted('4')) IdleCost(d);
+            if (wanted('5')) Burst(d, host, window);
         }
         std::printf("\nVeltraPerf %s%s\n", kArch, g_Scale > 1 ? " (quick: a tenth of every count)" : "");
         std::printf("| %-38s | %-62s | %-32s | %-10s |\n", "figure", "measured", "floor", "ratio");
