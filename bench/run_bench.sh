@@ -4,6 +4,13 @@
 #
 #   bench/run_bench.sh BUILD_DIR WINE [VeltraPerf arguments...]
 #
+# Everything runs on one processor (VELTRA_BENCH_CPUS, default 0; "all" for
+# none): each Win32 call that reaches the wineserver is a round trip between
+# two processes, and on a virtual machine a wake-up across processors can cost
+# ten times one on the same processor (a pipe ping-pong between two processes:
+# 48 us across the two processors of the project's machine, 2.8 us on one),
+# which would swamp every figure with the host's scheduling.
+#
 # Everything it starts (the serial line, the prefix's wineserver) is ended on
 # exit, also on failure or Ctrl+C.
 set -eu
@@ -12,6 +19,12 @@ build=$(cd "${1:?usage: run_bench.sh BUILD_DIR WINE [args]}" && pwd)
 wine=${2:?wine program (wine or wine64)}
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
+
+cpus=${VELTRA_BENCH_CPUS:-0}
+if [ "$cpus" != all ] && [ -z "${VELTRA_BENCH_PINNED:-}" ]; then
+    export VELTRA_BENCH_PINNED=$cpus
+    exec taskset -c "$cpus" "$0" "$build" "$wine" "$@"
+fi
 
 export WINEPREFIX="$build/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 serial_dir=$build/bench-serial
