@@ -448,6 +448,20 @@ double ReadSeconds(const std::wstring& text) {
     return seconds;
 }
 
+// The commands that take no arguments; null for any other word.
+const Verb* PlainVerb(const std::wstring& command) {
+    static const struct {
+        const wchar_t* name;
+        Verb verb;
+    } kPlain[] = {
+        {L"version", Verb::Version}, {L"info", Verb::Info},   {L"params", Verb::Params}, {L"describe", Verb::Describe},
+        {L"open", Verb::Open},       {L"close", Verb::Close}, {L"test", Verb::Test},     {L"error", Verb::Error},
+    };
+    for (const auto& plain : kPlain)
+        if (command == plain.name) return &plain.verb;
+    return nullptr;
+}
+
 CommandLine ReadCommandLine(int argc, wchar_t** argv) {
     const std::vector<std::wstring> args(argv + 1, argv + argc);
     CommandLine line;
@@ -479,22 +493,8 @@ CommandLine ReadCommandLine(int argc, wchar_t** argv) {
                 if (option == L"--count") step.limits.count = ReadCount(next(option, u"N"));
                 else step.limits.seconds = ReadSeconds(next(option, u"S"));
             }
-        } else if (command == L"version") {
-            step.verb = Verb::Version;
-        } else if (command == L"info") {
-            step.verb = Verb::Info;
-        } else if (command == L"params") {
-            step.verb = Verb::Params;
-        } else if (command == L"describe") {
-            step.verb = Verb::Describe;
-        } else if (command == L"open") {
-            step.verb = Verb::Open;
-        } else if (command == L"close") {
-            step.verb = Verb::Close;
-        } else if (command == L"test") {
-            step.verb = Verb::Test;
-        } else if (command == L"error") {
-            step.verb = Verb::Error;
+        } else if (const Verb* verb = PlainVerb(command)) {
+            step.verb = *verb;
         } else if (IsOption(command)) {
             UsageError(Say(u"unknown option ", u"неизвестный параметр ") + Quoted(command) +
                        Say(u" (options come before the first command)", u" (параметры идут перед первой командой)"));
