@@ -31,16 +31,16 @@ serial_dir=$build/bench-serial
 port=COM23
 fixture="$here/../tests/wine/serial_fixture.sh"
 
+session="sh $here/../tests/wine/wine_session.sh"
+
 cleanup() {
     sh "$fixture" stop "$serial_dir" "$port" >/dev/null 2>&1 || true
-    wineserver -k >/dev/null 2>&1 || true
+    $session stop "$WINEPREFIX"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-mkdir -p "$WINEPREFIX"
-wineserver -p >/dev/null 2>&1 </dev/null
-"$wine" cmd /c exit >/dev/null 2>&1 </dev/null || true
+$session start "$WINEPREFIX" "$wine"
 sh "$fixture" start "$serial_dir" "$port" >/dev/null
 
 # Context switches of every thread of a process, summed.

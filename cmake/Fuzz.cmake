@@ -12,6 +12,7 @@ set(veltra_fuzz_flags -fsanitize=address,undefined -fno-sanitize-recover=all -fn
 target_compile_options(veltra_logic PRIVATE -fsanitize=fuzzer-no-link ${veltra_fuzz_flags})
 target_link_options(veltra_logic INTERFACE -fsanitize=address,undefined)
 
+math(EXPR fuzz_limit "${VELTRA_FUZZ_SECONDS} * 2 + 60")
 foreach(t ${VELTRA_FUZZ_TARGETS})
   add_executable(${t} fuzz/${t}.cpp)
   target_compile_options(${t} PRIVATE -fsanitize=fuzzer ${veltra_fuzz_flags})
@@ -26,5 +27,7 @@ foreach(t ${VELTRA_FUZZ_TARGETS})
   add_test(NAME fuzz_${t}
            COMMAND ${t} -max_total_time=${VELTRA_FUZZ_SECONDS} -print_final_stats=1
                    -artifact_prefix=${artifacts}/ ${corpus})
-  set_tests_properties(fuzz_${t} PROPERTIES TIMEOUT 600)
+  # libFuzzer stops on its own after the given time; the limit catches a
+  # target that hangs.
+  set_tests_properties(fuzz_${t} PROPERTIES TIMEOUT ${fuzz_limit})
 endforeach()

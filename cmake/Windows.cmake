@@ -33,12 +33,16 @@ set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${VELTRA_WINEPREFIX} WINEDEBUG=
     WINEDLLOVERRIDES=mscoree,mshtml= ${VELTRA_WINE})
 set(VELTRA_WINE_ENV WINEPREFIX=${VELTRA_WINEPREFIX} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=)
 
-# A persistent wineserver: without it each test waits ~2.5 s for Wine's
-# background processes to let go of its output.
-add_test(NAME wine_start COMMAND sh -c "wineserver -k >/dev/null 2>&1; mkdir -p \"$WINEPREFIX\"; wineserver -p >/dev/null 2>&1 </dev/null && ${VELTRA_WINE} cmd /c exit >/dev/null 2>&1 </dev/null; true")
-set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${VELTRA_WINE_ENV}")
-add_test(NAME wine_stop COMMAND sh -c "wineserver -k; true")
-set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${VELTRA_WINE_ENV}")
+# One Wine session for the suite (tests/wine/wine_session.sh): the prefix, a
+# persistent server and a desktop that stays up (KeepDesktop).
+set(VELTRA_WINE_SESSION sh ${CMAKE_SOURCE_DIR}/tests/wine/wine_session.sh)
+add_executable(KeepDesktop tests/wine/KeepDesktop.cpp)
+target_link_options(KeepDesktop PRIVATE -municode)
+add_test(NAME wine_start COMMAND ${VELTRA_WINE_SESSION} start ${VELTRA_WINEPREFIX} ${VELTRA_WINE}
+         $<TARGET_FILE:KeepDesktop>)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
+add_test(NAME wine_stop COMMAND ${VELTRA_WINE_SESSION} stop ${VELTRA_WINEPREFIX})
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
 add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
 target_link_libraries(logic_tests PRIVATE veltra_logic gtest_main)
@@ -46,12 +50,24 @@ target_link_libraries(logic_tests PRIVATE veltra_logic gtest_main)
 add_executable(wine_tests ${VELTRA_WINE_TESTS})
 target_include_directories(wine_tests PRIVATE tests/wine)
 target_link_libraries(wine_tests PRIVATE veltra_win_common gtest)
+# The test programs and GoogleTest need no optimisation (the DLL and the code
+# under test keep the build's own): it would make them compile 1.5 times as
+# long. The headers every test file starts with are parsed once per program.
+foreach(t logic_tests wine_tests gtest gtest_main)
+  target_compile_options(${t} PRIVATE $<$<CXX_COMPILER_ID:GNU,Clang>:-O0>)
+endforeach()
+target_precompile_headers(logic_tests PRIVATE <gtest/gtest.h>)
+target_precompile_headers(wine_tests PRIVATE <windows.h> <gtest/gtest.h>)
 add_dependencies(wine_tests VeltraScanner)
 
-foreach(t logic_tests wine_tests)
-  gtest_add_tests(TARGET ${t} TEST_LIST ${t}_list)
-  set_tests_properties(${${t}_list} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
-endforeach()
+# The logic tests run test by test in the native trees; here they check the
+# MinGW build of the same code, all in one Wine process (a Wine start costs
+# more than most of them). The COM tests each get a process of their own: a
+# freshly loaded DLL.
+add_test(NAME logic_tests COMMAND logic_tests)
+set_tests_properties(logic_tests PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
+gtest_add_tests(TARGET wine_tests TEST_LIST wine_tests_list)
+set_tests_properties(${wine_tests_list} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 60)
 
 # The serial tests need a virtual serial line: socat joins two pseudo-terminals,
 # one mapped to a COM port of the prefix, the other fed by the tests.

@@ -9,10 +9,11 @@ set -eu
 
 archive=$(cd "$(dirname "${1:?usage: check_package.sh ARCHIVE WINE}")" && pwd)/$(basename "$1")
 wine=${2:?wine program (wine or wine64)}
+session="sh $(cd "$(dirname "$0")/../tests/wine" && pwd)/wine_session.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/veltra-package.XXXXXX")
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
+    $session stop "$WINEPREFIX"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -28,7 +29,8 @@ for f in VeltraScanner.dll VeltraBench.exe README.txt LICENSE.txt; do
 done
 version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$(dirname "$0")/../src/addin/Version.h")
 
-mkdir -p "$WINEPREFIX"
+# A pristine prefix: a copy of the template that nothing has run in.
+$session start "$WINEPREFIX" "$wine"
 # Runs the bench; its output (both streams) in $out, its exit status returned.
 bench() {
     status=0

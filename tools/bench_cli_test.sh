@@ -5,7 +5,7 @@
 #
 #   bench_cli_test.sh BIN_DIR WINE WORK_DIR
 #
-# WORK_DIR holds this test's own Wine prefix (made on first use, ~15 s), so
+# WORK_DIR holds this test's own Wine prefix (see wine_prefix.sh), so
 # its registrations never meet the other tests; a virtual serial line on
 # COM27 (socat, as the serial tests use it); and a copy of the bench without
 # the driver beside it. Everything started here is ended again.
@@ -15,6 +15,7 @@ WINE=$2
 WORK=$3
 PORT=COM27
 FIXTURE=$(cd "$(dirname "$0")/../tests/wine" && pwd)/serial_fixture.sh
+SESSION="sh $(dirname "$FIXTURE")/wine_session.sh"
 export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
 bench() { "$WINE" "$BIN/VeltraBench.exe" "$@"; }
@@ -28,16 +29,13 @@ cleanup() {
     bench unregister >/dev/null 2>&1 </dev/null
     bench unregister --user >/dev/null 2>&1 </dev/null
     sh "$FIXTURE" stop "$WORK/serial" "$PORT" >/dev/null 2>&1
-    wineserver -k >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1
+    $SESSION stop "$WINEPREFIX"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-mkdir -p "$WINEPREFIX" "$WORK/nodll"
-# A persistent server for this prefix: each Wine start then takes a fraction of a second.
-wineserver -p >/dev/null 2>&1 </dev/null
-"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
+mkdir -p "$WORK/nodll"
+$SESSION start "$WINEPREFIX" "$WINE" "$BIN/KeepDesktop.exe" || exit 1
 cp "$BIN/VeltraBench.exe" "$WORK/nodll/"
 sh "$FIXTURE" start "$WORK/serial" "$PORT" >/dev/null || exit 1
 

@@ -24,6 +24,7 @@ WINE=wine
 [ "$machine" = 8664 ] && WINE=/usr/lib/wine/wine64
 
 WORK=$BUILD/demo
+SESSION="sh $(cd "$(dirname "$0")/../tests/wine" && pwd)/wine_session.sh"
 export WINEPREFIX=$WORK/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 COM3=$WINEPREFIX/dosdevices/com3
 mkdir -p "$WORK"
@@ -39,22 +40,19 @@ cleanup() {
     fi
     [ -n "$socat_pid" ] && kill "$socat_pid" 2>/dev/null
     rm -f "$COM3" "$WORK/line" "$WORK/feed" "$WORK/bench.log"
-    $server_started && wineserver -k 2>/dev/null
+    $server_started && $SESSION stop "$WINEPREFIX"
     [ $status -ne 0 ] && echo "demo: failed (exit $status); everything it started is stopped again" >&2
     exit $status
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-say "Wine prefix $WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || say "creating it (first run only, about 15 s)"
-mkdir -p "$WINEPREFIX"
-# A persistent wineserver: every Wine start below then takes a fraction of a
-# second. (It answers 2 when one already serves this prefix: one left by an
-# interrupted demo, which this run ends too.)
-wineserver -p >/dev/null 2>&1 </dev/null || true
+say "Wine prefix $WINEPREFIX ($WINE)"
+# The prefix (a copy of the template prefix, made once), and a persistent
+# wineserver: every Wine start below then takes a fraction of a second. A
+# server left by an interrupted demo is ended first.
 server_started=true
-"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
+$SESSION start "$WINEPREFIX" "$WINE" "$BIN/KeepDesktop.exe" || die "no Wine session in $WINEPREFIX"
 
 cd "$BIN"
 say "registering the driver (DllRegisterServer writes the COM class and AddIn.VeltraScanner)"

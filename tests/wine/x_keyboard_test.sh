@@ -6,9 +6,9 @@
 #
 #   x_keyboard_test.sh BIN_DIR WINE XPREFIX
 #
-# XPREFIX is a Wine prefix of this test's own (created on first use): Wine
-# binds a prefix's desktop to the display its first process found, and the
-# other tests run their prefix without any display.
+# XPREFIX is a Wine prefix of this test's own (see wine_prefix.sh): Wine
+# binds a prefix's session desktop to the display its first process found,
+# and the other tests run their prefix without any display.
 # Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool).
 set -u
 BIN=$1
@@ -25,6 +25,7 @@ for tool in Xvfb xdotool; do
 done
 
 export WINEPREFIX="$XPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+SESSION="sh $(cd "$(dirname "$0")" && pwd)/wine_session.sh"
 TMP=$(mktemp -d)
 XVFB_PID=
 BENCH_PID=
@@ -32,8 +33,7 @@ BENCH_PID=
 cleanup() {
     [ -n "$BENCH_PID" ] && kill "$BENCH_PID" 2>/dev/null
     # Only this test's own prefix: the server ends with the desktop on our display.
-    wineserver -k >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1
+    $SESSION stop "$XPREFIX"
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     rm -rf "$TMP"
 }
@@ -60,13 +60,9 @@ done
 export DISPLAY=":$(head -n 1 "$TMP/display")"
 echo "Xvfb on display $DISPLAY, prefix $XPREFIX"
 
-# A server left from an interrupted run would keep its desktop on a dead display.
-wineserver -k >/dev/null 2>&1
-wineserver -w >/dev/null 2>&1
-if [ ! -f "$XPREFIX/system.reg" ]; then
-    echo "creating the prefix (once)"
-    "$WINE" wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
-fi
+# A new server (one left from an interrupted run would keep its desktop on a
+# dead display), its desktop on this display.
+$SESSION start "$XPREFIX" "$WINE" || fail "no Wine session"
 
 "$WINE" "$BIN/VeltraBench.exe" --lang en register set propComPortNumber 0 set propPrefix "~" set propSuffix Tab \
     set propTimeOut 1000 keyboard --count 1 --seconds 20 >"$TMP/out" 2>&1 &
@@ -79,7 +75,7 @@ while [ -z "$WID" ]; do
     [ $n -gt 120 ] && fail "no window named \"$TITLE\" after 60 s"
     kill -0 "$BENCH_PID" 2>/dev/null || fail "the bench ended before its window appeared"
     sleep 0.5
-    WID=$(xdotool search --name "^$TITLE\$" 2>/dev/null | head -n 1)
+    WID=$(xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -n 1)
 done
 
 # No window manager runs, so the focus has to be set by hand.
