@@ -77,10 +77,11 @@ set(VELTRA_HANGUP_PORT COM22)
 set(VELTRA_SERIAL_FIXTURE sh ${CMAKE_SOURCE_DIR}/tests/wine/serial_fixture.sh)
 add_test(NAME serial_start COMMAND ${VELTRA_SERIAL_FIXTURE} start ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT}
          ${VELTRA_HANGUP_PORT})
-set_tests_properties(serial_start PROPERTIES FIXTURES_SETUP serial FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}")
+set_tests_properties(serial_start PROPERTIES FIXTURES_SETUP serial FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}"
+                     TIMEOUT 30)
 add_test(NAME serial_stop COMMAND ${VELTRA_SERIAL_FIXTURE} stop ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT}
          ${VELTRA_HANGUP_PORT})
-set_tests_properties(serial_stop PROPERTIES FIXTURES_CLEANUP serial ENVIRONMENT "${VELTRA_WINE_ENV}")
+set_tests_properties(serial_stop PROPERTIES FIXTURES_CLEANUP serial ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 30)
 set(serial_tests ${wine_tests_list})
 list(FILTER serial_tests INCLUDE REGEX "^Serial")
 # One line for all of them: they must not run at the same time (ctest -j).
@@ -105,10 +106,10 @@ add_dependencies(VeltraPerf VeltraScanner)
 add_test(NAME x_keyboard COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/x_keyboard_test.sh
          ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE} ${CMAKE_BINARY_DIR}/wineprefix-x)
 set_tests_properties(x_keyboard PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}"
-                     SKIP_RETURN_CODE 77 TIMEOUT 180)
+                     SKIP_RETURN_CODE 77 TIMEOUT 120)
 
 # The test bench's command line (exit statuses, help, registration, --json) in
 # a prefix of its own, with a virtual serial line on COM27 of that prefix.
 add_test(NAME bench_cli COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_cli_test.sh ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE}
          ${CMAKE_BINARY_DIR}/bench_cli)
-set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 180)
+set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
