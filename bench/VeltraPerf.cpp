@@ -24,9 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "addin/Text.h"
-#include "host/AddInLib.h"
-#include "server/Owners.h"
+#include "core/common/Text.h"
+#include "com/host/AddInLib.h"
+#include "com/addin/ComOwners.h"
 
 namespace {
 

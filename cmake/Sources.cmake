@@ -1,49 +1,54 @@
-# Source lists. Logic files include no Windows header and build everywhere;
-# glue files talk to Win32/COM and build only for Windows.
+# Source lists. The floors, lowest first: core/common (text, messages, owners),
+# core/settings, core/capture; then the COM face: com/addin (the add-in
+# object) and com/server (entry points, class factory, registration). A file
+# includes only its own floor and the ones below.
+#
+# Logic files include no Windows header and build everywhere; glue files talk
+# to Win32/COM and build only for Windows.
 
 set(VELTRA_LOGIC_SOURCES
-  src/addin/Messages.cpp
-  src/addin/Text.cpp
-  src/addin/Names.cpp
-  src/addin/Settings.cpp
-  src/addin/SettingsDocument.cpp
-  src/capture/KeyFramer.cpp
-  src/server/Registration.cpp
-  src/server/HostError.cpp
-  src/capture/CodeQueues.cpp
-  src/capture/SerialDecode.cpp
-  src/capture/WorkerThread.cpp
-  src/capture/CommThread.cpp
-  src/capture/DispatchThread.cpp
+  src/core/common/Messages.cpp
+  src/core/common/Text.cpp
+  src/core/common/HostError.cpp
+  src/core/settings/Names.cpp
+  src/core/settings/Settings.cpp
+  src/core/settings/SettingsDocument.cpp
+  src/core/capture/KeyFramer.cpp
+  src/core/capture/CodeQueues.cpp
+  src/core/capture/SerialDecode.cpp
+  src/core/capture/WorkerThread.cpp
+  src/core/capture/CommThread.cpp
+  src/core/capture/DispatchThread.cpp
+  src/com/server/Registration.cpp
 )
 
 set(VELTRA_GLUE_SOURCES
-  src/addin/AddInObj.cpp
-  src/addin/Variants.cpp
-  src/capture/Connection.cpp
-  src/capture/uComPort.cpp
-  src/server/Server.cpp
+  src/core/capture/Connection.cpp
+  src/core/capture/uComPort.cpp
+  src/com/addin/AddInObj.cpp
+  src/com/addin/Variants.cpp
+  src/com/server/Server.cpp
 )
 
 # Glue shared by the library, its tests and the test bench.
 set(VELTRA_WIN_COMMON_SOURCES
-  src/host/AddInLib.cpp
-  src/server/Owners.cpp
+  src/com/host/AddInLib.cpp
+  src/com/addin/ComOwners.cpp
 )
 
 # Tests of the logic: built natively and for Windows (run under Wine).
 set(VELTRA_LOGIC_TESTS
-  tests/addin/MessagesTest.cpp
-  tests/addin/NamesTest.cpp
-  tests/addin/TextTest.cpp
-  tests/server/RegistrationTest.cpp
-  tests/server/HostErrorTest.cpp
-  tests/addin/SettingsTest.cpp
-  tests/addin/SettingsDocumentTest.cpp
+  tests/common/MessagesTest.cpp
+  tests/common/TextTest.cpp
+  tests/common/HostErrorTest.cpp
+  tests/settings/NamesTest.cpp
+  tests/settings/SettingsTest.cpp
+  tests/settings/SettingsDocumentTest.cpp
   tests/capture/KeyFramerTest.cpp
   tests/capture/SerialDecodeTest.cpp
   tests/capture/CommThreadTest.cpp
   tests/capture/DispatchThreadTest.cpp
+  tests/com/RegistrationTest.cpp
 )
 
 # Tests through real COM, Windows only.

@@ -12,11 +12,11 @@ target_link_libraries(veltra_win_common PUBLIC veltra_logic ole32 oleaut32 uuid 
 add_library(veltra_glue STATIC ${VELTRA_GLUE_SOURCES})
 target_link_libraries(veltra_glue PUBLIC veltra_win_common)
 
-# The version resources (file properties on Windows) read src/addin/Version.h.
+# The version resources (file properties on Windows) read src/core/common/Version.h.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/src -I${CMAKE_SOURCE_DIR}/packaging")
 
-add_library(VeltraScanner SHARED src/server/DllMain.cpp src/server/VeltraScanner.def src/server/VeltraScanner.rc)
+add_library(VeltraScanner SHARED src/com/server/DllMain.cpp src/com/server/VeltraScanner.def src/com/server/VeltraScanner.rc)
 set_target_properties(VeltraScanner PROPERTIES PREFIX "" OUTPUT_NAME VeltraScanner)
 target_link_libraries(VeltraScanner PRIVATE veltra_glue)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "addin/Text.h"
+#include "core/common/Text.h"
 
 #define FUZZ_CHECK(cond)                                                                  \
     do {                                                                                  \

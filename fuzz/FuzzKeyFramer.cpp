@@ -11,8 +11,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "addin/Messages.h"
-#include "capture/KeyFramer.h"
+#include "core/common/Messages.h"
+#include "core/capture/KeyFramer.h"
 
 using namespace veltra;
 using fuzz::Ascii;

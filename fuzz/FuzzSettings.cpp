@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "addin/Messages.h"
-#include "addin/Names.h"
-#include "addin/Settings.h"
-#include "addin/Text.h"
+#include "core/common/Messages.h"
+#include "core/settings/Names.h"
+#include "core/settings/Settings.h"
+#include "core/common/Text.h"
 
 using namespace veltra;
 using fuzz::Ascii;

@@ -27,7 +27,7 @@ dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'VeltraScanner-*')
 for f in VeltraScanner.dll VeltraBench.exe README.txt LICENSE.txt; do
     [ -s "$dir/$f" ] || fail "$f is missing"
 done
-version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$(dirname "$0")/../src/addin/Version.h")
+version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$(dirname "$0")/../src/core/common/Version.h")
 
 # A pristine prefix: a copy of the template that nothing has run in.
 $session start "$WINEPREFIX" "$wine"

@@ -17,8 +17,8 @@ case $arch in
     win64) triple=x86_64-w64-mingw32 ;;
     *) echo "package.sh: unknown architecture $arch" >&2; exit 2 ;;
 esac
-version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$root/src/addin/Version.h")
-[ -n "$version" ] || { echo "package.sh: no version in src/addin/Version.h" >&2; exit 1; }
+version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$root/src/core/common/Version.h")
+[ -n "$version" ] || { echo "package.sh: no version in src/core/common/Version.h" >&2; exit 1; }
 
 name=VeltraScanner-$version-$arch
 mkdir -p "$out"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/AddInLib.h"
-#include "server/Owners.h"
+#include "com/host/AddInLib.h"
+#include "com/addin/ComOwners.h"
 
 namespace veltra::bench {
 

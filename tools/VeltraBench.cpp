@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "BenchHost.h"
-#include "addin/Text.h"
+#include "core/common/Text.h"
 
 namespace veltra::bench {
 

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "addin/Messages.h"
-#include "addin/Text.h"
-#include "capture/DispatchThread.h"
-#include "capture/SerialPort.h"
+#include "core/common/Messages.h"
+#include "core/common/Text.h"
+#include "core/capture/DispatchThread.h"
+#include "core/capture/SerialPort.h"
 
 namespace veltra {
 namespace test {

@@ -1,4 +1,4 @@
-#include "capture/CommThread.h"
+#include "core/capture/CommThread.h"
 
 #include <gtest/gtest.h>
 

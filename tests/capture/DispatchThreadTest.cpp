@@ -1,4 +1,4 @@
-#include "capture/DispatchThread.h"
+#include "core/capture/DispatchThread.h"
 
 #include <gtest/gtest.h>
 

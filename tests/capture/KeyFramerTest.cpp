@@ -1,4 +1,4 @@
-#include "capture/KeyFramer.h"
+#include "core/capture/KeyFramer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <sstream>
 #include <vector>
 
-#include "addin/Messages.h"
-#include "addin/Text.h"
+#include "core/common/Messages.h"
+#include "core/common/Text.h"
 
 namespace veltra {
 namespace {

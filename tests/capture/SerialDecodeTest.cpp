@@ -1,4 +1,4 @@
-#include "capture/SerialDecode.h"
+#include "core/capture/SerialDecode.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "HostFixture.h"
-#include "addin/Text.h"
+#include "core/common/Text.h"
 
 namespace veltra::test {
 namespace {

@@ -15,8 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/AddInLib.h"
-#include "server/Owners.h"
+#include "com/host/AddInLib.h"
+#include "com/addin/ComOwners.h"
 
 namespace veltra::test {
 

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "HostFixture.h"
-#include "addin/SettingsDocument.h"
-#include "addin/Text.h"
+#include "core/settings/SettingsDocument.h"
+#include "core/common/Text.h"
 
 namespace veltra::test {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "HostFixture.h"
-#include "addin/Text.h"
+#include "core/common/Text.h"
 
 namespace veltra::test {
 namespace {

@@ -1,0 +1,46 @@
+// The host's parameter array and variant conversions. Glue.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <optional>
+#include <string>
+
+#include "com/addin/ComOwners.h"
+
+namespace veltra {
+
+// Raises the platform's failure as a driver error whose text has no class
+// character ("OLE error 80020005" when the system has no text for the code),
+// so GetLastError reports it as an error of no known class.
+[[noreturn]] void RaisePlatformError(HRESULT hr);
+
+// The variant's text form by the platform's conversion; raises the
+// platform error when it has none (null, arrays, objects without a value).
+std::u16string VariantToText(const VARIANT& value);
+
+// The variant as a 32-bit integer by the OLE conversion rules, or nullopt.
+std::optional<int32_t> VariantToI4(const VARIANT& value);
+
+// A text converted like a text variant: VarI4FromStr under the user's locale.
+std::optional<int32_t> TextToI4(const std::u16string& text);
+
+// The host's one-dimensional array of variants, borrowed for one call.
+// Parameter i is element i. A missing element (no array, wrong shape or
+// element type, index out of bounds) reads as empty, and writing it does
+// nothing; the host reads the written elements back after the call.
+class ParamArray {
+public:
+    explicit ParamArray(SAFEARRAY* array) noexcept : array_(array) {}
+    void Read(long index, Variant& out) const;
+    std::u16string ReadText(long index) const;
+    void Write(long index, const Variant& value) const noexcept;
+    void WriteText(long index, const std::u16string& text) const;
+
+private:
+    bool Usable() const noexcept;
+    SAFEARRAY* array_;
+};
+
+}  // namespace veltra

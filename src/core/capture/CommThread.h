@@ -1,0 +1,52 @@
+// The serial reader thread: reads bursts from the port and queues their text
+// on g_ComQueue. It never talks to the host. Plain standard C++.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "core/capture/CodeQueues.h"
+#include "core/capture/SerialDecode.h"
+#include "core/capture/SerialPort.h"
+#include "core/capture/WorkerThread.h"
+
+namespace veltra {
+
+class TCommThread {
+public:
+    // The port, the queues and the predicate must outlive the thread.
+    TCommThread(SerialPort& port, CodeQueues& queues, IsLayoutKey isLayoutKey);
+    ~TCommThread() { Stop(); }
+    TCommThread(const TCommThread&) = delete;
+    TCommThread& operator=(const TCommThread&) = delete;
+
+    // Starts the read loop: read one burst, hand it to AcceptBurst, then look
+    // at the stop request; the first read always happens. A failing read
+    // ends the loop with the PortReadFailed message in that thread's
+    // g_ErrorText (and in EndError); the port stays open. Raises
+    // PortThreadFailed when no thread can be created. Does nothing while a
+    // thread is held. Start and Stop belong to the owner's thread.
+    void Start();
+
+    // Asks the loop to end, cancels a pending read (what it brought is
+    // still queued) and waits for the loop. Returns at once when the loop
+    // has already ended or never started.
+    void Stop();
+
+    // Waits up to timeout for the loop to end by itself; true when it has.
+    bool WaitFinished(std::chrono::milliseconds timeout) { return worker_.WaitFinished(timeout); }
+
+    // The message the loop ended with; empty while running and after a stop.
+    std::optional<std::u16string> EndError() { return worker_.EndError(); }
+
+private:
+    std::optional<std::u16string> Run();
+
+    SerialPort& port_;
+    CodeQueues& queues_;
+    IsLayoutKey isLayoutKey_;
+    WorkerThread worker_;
+};
+
+}  // namespace veltra

@@ -1,0 +1,100 @@
+#include "core/capture/DispatchThread.h"
+
+#include <system_error>
+
+#include "core/common/Messages.h"
+#include "core/common/Text.h"
+
+namespace veltra {
+
+namespace {
+
+constexpr std::chrono::milliseconds kPause{10};
+
+std::optional<QueueId> QueueOf(CaptureMode mode) {
+    switch (mode) {
+    case CaptureMode::Keyboard: return QueueId::Kbd;
+    case CaptureMode::Serial: return QueueId::Com;
+    case CaptureMode::None: break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+CaptureMode ModeOfPortText(const std::u16string& portText) {
+    if (portText == u"USB" || portText == u"0") return CaptureMode::Keyboard;
+    if (portText.find(u"COM") != std::u16string::npos) return CaptureMode::Serial;
+    return CaptureMode::None;
+}
+
+TMyThread::TMyThread(DispatchHost& host, CodeQueues& queues, DispatchPacing pacing)
+    : host_(host), queues_(queues), pacing_(pacing) {}
+
+void TMyThread::Start() {
+    try {
+        worker_.Start([this] { return Run(); });
+    } catch (const std::system_error&) {
+        Raise(Msg::DispatchFailure);
+    }
+}
+
+void TMyThread::Stop() {
+    worker_.Stop([this] { queues_.WakeWaiters(); });
+}
+
+std::optional<std::u16string> TMyThread::Run() {
+    try {
+        const std::u16string barcodeName = Text(Msg::BarcodeEvent);
+        const std::u16string driverErrorName = Text(Msg::DriverErrorEvent);
+        const std::atomic<bool>& stop = worker_.StopRequest();
+        do {
+            const Pass pass = RunPass(barcodeName, driverErrorName);
+            if (pacing_ == DispatchPacing::Paced || pass == Pass::Refused) queues_.WaitForStop(stop, kPause);
+            else if (pass == Pass::Idle)
+                queues_.WaitForEntry([this] { return QueueOf(host_.Mode()); }, stop, std::nullopt);
+        } while (!stop);
+        return std::nullopt;
+    } catch (...) {
+        g_ErrorText = Text(Msg::DispatchFailure);
+        return g_ErrorText;
+    }
+}
+
+TMyThread::Pass TMyThread::RunPass(const std::u16string& barcodeName, const std::u16string& driverErrorName) {
+    const std::optional<QueueId> queue = QueueOf(host_.Mode());
+    if (!queue) return Pass::Idle;
+    std::optional<std::u16string> entry = queues_.Front(*queue);
+    if (!entry) return Pass::Idle;
+
+    const std::u16string* name = &barcodeName;
+    std::u16string data;
+    if (*queue == QueueId::Kbd) {
+        data = std::move(*entry);
+    } else if (*entry == u"Error") {
+        name = &driverErrorName;
+        data = Text(Msg::BadSerialData);
+        g_ErrorText = data;
+    } else if (entry->empty()) {
+        queues_.PopFront(*queue);  // no text to post
+        return Pass::Done;
+    } else {
+        data = TrimControls(*entry);
+    }
+
+    // The queue lock is not held here: the host's thread appends under it
+    // from its keyboard hook, and a host that waits for its own thread while
+    // posting would otherwise never get it back.
+    const std::u16string source = DecimalText(host_.DeviceId());
+    bool accepted = false;
+    try {
+        accepted = host_.Post(source, *name, data);
+    } catch (...) {
+        accepted = false;
+    }
+    if (!accepted) return Pass::Refused;
+    queues_.PopFront(*queue);
+    return Pass::Done;
+}
+
+}  // namespace veltra

@@ -1,0 +1,155 @@
+#include "core/settings/Settings.h"
+
+#include <initializer_list>
+#include <utility>
+
+#include "core/common/Messages.h"
+#include "core/common/Text.h"
+
+namespace veltra {
+
+StoredSettings g_Settings;
+
+namespace {
+
+std::vector<Choice> PortChoices() {
+    std::vector<Choice> choices{{u"Keyboard(USB)", u"Клавиатура(USB)", u"USB"}};
+    for (int n = 1; n <= 35; ++n) {
+        const std::u16string port = u"COM" + DecimalText(n);
+        choices.push_back({port, port, port});
+    }
+    return choices;
+}
+
+// Numbers shown and stored as they are.
+std::vector<Choice> Numbers(std::initializer_list<const char16_t*> labels) {
+    std::vector<Choice> choices;
+    for (const char16_t* label : labels) choices.push_back({label, label, label});
+    return choices;
+}
+
+// Key labels, the same in both languages, with the key code each stores.
+std::vector<Choice> Keys(std::initializer_list<std::pair<const char16_t*, const char16_t*>> labelAndCode) {
+    std::vector<Choice> choices;
+    for (const auto& [label, code] : labelAndCode) choices.push_back({label, label, code});
+    return choices;
+}
+
+// The stored text of the first choice that value names exactly; raises
+// notSupported when none does.
+const std::u16string& MatchStored(PropNumber number, const std::u16string& value, Msg notSupported) {
+    const std::vector<Choice>& choices = ParameterTable()[static_cast<size_t>(number)].choices;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        const Choice& c = choices[i];
+        if (value == c.english || value == c.russian || value == DecimalText(static_cast<long long>(i)))
+            return c.stored;
+    }
+    Raise(notSupported);
+}
+
+int32_t MatchNumber(PropNumber number, const std::u16string& value, Msg notSupported, Msg wrongType) {
+    const std::optional<int32_t> stored = ParseDecimalI32(MatchStored(number, value, notSupported));
+    if (!stored) Raise(wrongType);
+    return *stored;
+}
+
+}  // namespace
+
+const std::vector<ParameterRow>& ParameterTable() {
+    // A row is the type, default and captions, then a line for each description, then the choices.
+    // clang-format off
+    static const std::vector<ParameterRow> rows = {
+        {u"Number", u"0", u"The port number", u"Номер порта",
+         u"This field must be specified port number that connects to the scanner. If a USB, the keypad.",
+         u"В данном поле должен быть указан Номер порта, к которому подключается Сканер. Если к USB, то клавиатура.",
+         PortChoices()},
+        {u"Number", u"3", u"Speed", u"Скорость",
+         u"This field must be specified COM port baud rate.",
+         u"В данном поле должна быть указана скорость COM порта.",
+         Numbers({u"1200", u"2400", u"4800", u"9600", u"14400", u"19200", u"38400", u"56000", u"57600",
+                  u"115200", u"128000", u"256000"})},
+        {u"Number", u"3", u"Data bit", u"Бит данных",
+         u"This field must be specified data bit.",
+         u"В данном поле должен быть указан бит данных.",
+         Numbers({u"5", u"6", u"7", u"8"})},
+        {u"Number", u"0", u"Stop Bits", u"Стоп биты",
+         u"This field must be specified stop bits.",
+         u"В данном поле должны быть указаны стоп биты.",
+         // 15 is the code for one and a half.
+         {{u"1 stop bits", u"1 стоп бит", u"1"},
+          {u"1.5 stop bits", u"1.5 стоп бита", u"15"},
+          {u"2 stop bits", u"2 стоп бита", u"2"}}},
+        {u"Number", u"0", u"Parity", u"Четность",
+         u"This field must be specified parity.",
+         u"В данном поле должна быть указана четность.",
+         {{u"No", u"Нет", u"0"}, {u"Yes", u"Да", u"1"}}},
+        {u"Number", u"1000", u"TimeOut", u"Задержка",
+         u"Then set the time delay between characters when the scanner works on USB.",
+         u"Тут задается время задержки между символами, когда сканер работает по USB.",
+         {}},
+        // Keys are stored as decimal virtual-key codes, the form the hook compares.
+        {u"String", u"0", u"Prefix", u"Префикс",
+         u"This field must be specified prefix barcode.",
+         u"В данном поле должен быть указан Префикс штрихкода.",
+         Keys({{u"~", u"192"}, {u"/", u"191"}, {u"\\", u"220"}, {u"[", u"219"}, {u"]", u"221"}})},
+        {u"String", u"0", u"Suffix", u"Суффикс",
+         u"This field must be specified Suffix barcode.",
+         u"В данном поле должен быть указан Суффикс штрихкода.",
+         Keys({{u"Tab", u"9"}, {u"Enter", u"13"}, {u"Shift", u"16"}, {u"Ctrl", u"17"}, {u"=", u"187"}})},
+    };
+    // clang-format on
+    return rows;
+}
+
+void SetComPortNumber(StoredSettings& s, const std::u16string& value) {
+    s.propComPortNumber = MatchStored(propComPortNumber, value, Msg::PortNotSupported);
+}
+
+void SetSpeed(StoredSettings& s, const std::u16string& value) {
+    s.propSpeed = MatchNumber(propSpeed, value, Msg::SpeedNotSupported, Msg::SpeedWrongType);
+}
+
+void SetDataBit(StoredSettings& s, const std::u16string& value) {
+    s.propDataBit = MatchNumber(propDataBit, value, Msg::DataBitNotSupported, Msg::DataBitWrongType);
+}
+
+void SetStopBits(StoredSettings& s, const std::u16string& value) {
+    s.propStopBits = MatchNumber(propStopBits, value, Msg::StopBitsNotSupported, Msg::StopBitsWrongType);
+}
+
+bool SetParity(StoredSettings& s, const std::u16string& value) {
+    const int32_t stored = MatchNumber(propParity, value, Msg::ParityNotSupported, Msg::ParityWrongType);
+    if (stored != 0 && stored != 1) Raise(Msg::ParityWrongType);
+    s.propParity = stored == 1;
+    return s.propParity;
+}
+
+void SetPrefix(StoredSettings& s, const std::u16string& value) {
+    s.propPrefix = MatchStored(propPrefix, value, Msg::PrefixNotSupported);
+}
+
+void SetSuffix(StoredSettings& s, const std::u16string& value) {
+    s.propSuffix = MatchStored(propSuffix, value, Msg::SuffixNotSupported);
+}
+
+void SetTimeOut(StoredSettings& s, std::optional<int32_t> converted) {
+    if (!converted) Raise(Msg::TimeOutNotNumber);
+    if (*converted < 1 || *converted > 65535) Raise(Msg::TimeOutOutOfRange);
+    s.propTimeOut = *converted;
+}
+
+void ApplyTextSetting(StoredSettings& s, int32_t propNumber, const std::u16string& value, I4Converter toI4) {
+    switch (propNumber) {
+    case propComPortNumber: return SetComPortNumber(s, value);
+    case propSpeed: return SetSpeed(s, value);
+    case propDataBit: return SetDataBit(s, value);
+    case propStopBits: return SetStopBits(s, value);
+    case propParity: SetParity(s, value); return;
+    case propTimeOut: return SetTimeOut(s, toI4 ? toI4(value) : ParseDecimalI32(value));
+    case propPrefix: return SetPrefix(s, value);
+    case propSuffix: return SetSuffix(s, value);
+    default: Raise(Msg::NoSuchParameter);
+    }
+}
+
+}  // namespace veltra
