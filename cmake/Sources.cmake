@@ -32,6 +32,7 @@ set(VELTRA_GLUE_SOURCES
 
 # Glue shared by the library, its tests and the test bench.
 set(VELTRA_WIN_COMMON_SOURCES
+  src/core/common/SystemText.cpp
   src/com/host/AddInLib.cpp
   src/com/addin/ComOwners.cpp
 )

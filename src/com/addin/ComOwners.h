@@ -31,6 +31,14 @@ public:
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     Variant(Variant&& other) noexcept : v_(other.v_) { ::VariantInit(&other.v_); }
+    Variant& operator=(Variant&& other) noexcept {
+        if (this != &other) {
+            ::VariantClear(&v_);
+            v_ = other.v_;
+            ::VariantInit(&other.v_);
+        }
+        return *this;
+    }
     ~Variant() { ::VariantClear(&v_); }
 
     VARIANT* get() noexcept { return &v_; }
@@ -53,6 +61,17 @@ public:
 private:
     VARIANT v_{};
 };
+
+struct SafeArrayTraits {
+    static SAFEARRAY* empty() noexcept { return nullptr; }
+    static bool is_empty(SAFEARRAY* a) noexcept { return a == nullptr; }
+    static void close(SAFEARRAY* a) noexcept { ::SafeArrayDestroy(a); }
+};
+using UniqueSafeArray = Unique<SAFEARRAY*, SafeArrayTraits>;
+
+// A one-dimensional array of `count` empty variants, indexed from 0: the
+// parameter array a host hands to a component. Throws std::bad_alloc.
+UniqueSafeArray MakeVariantArray(long count);
 
 // A COM interface pointer that releases itself.
 template <class T>
