@@ -17,17 +17,22 @@ set(VELTRA_LOGIC_SOURCES
   src/core/capture/CodeQueues.cpp
   src/core/capture/SerialDecode.cpp
   src/core/capture/WorkerThread.cpp
-  src/core/capture/CommThread.cpp
+  src/core/capture/SerialReader.cpp
   src/core/capture/DispatchThread.cpp
+  src/core/capture/Connection.cpp
   src/com/server/Registration.cpp
 )
 
 set(VELTRA_GLUE_SOURCES
-  src/core/capture/Connection.cpp
-  src/core/capture/uComPort.cpp
+  src/core/common/DebugOutput.cpp
+  src/core/capture/Win32KeyboardHook.cpp
+  src/core/capture/Win32SerialPort.cpp
+  src/core/capture/ProcessConnection.cpp
   src/com/addin/AddInObj.cpp
+  src/com/addin/ComErrors.cpp
   src/com/addin/Variants.cpp
-  src/com/server/Server.cpp
+  src/com/server/ClassFactory.cpp
+  src/com/server/SelfRegistration.cpp
 )
 
 # Glue shared by the library, its tests and the test bench.
@@ -47,7 +52,7 @@ set(VELTRA_LOGIC_TESTS
   tests/settings/SettingsDocumentTest.cpp
   tests/capture/KeyFramerTest.cpp
   tests/capture/SerialDecodeTest.cpp
-  tests/capture/CommThreadTest.cpp
+  tests/capture/SerialReaderTest.cpp
   tests/capture/DispatchThreadTest.cpp
   tests/com/RegistrationTest.cpp
 )

@@ -64,14 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AcceptBurst(bytes, n, isKey, queues);
     SetTraceSink(nullptr);
 
-    FUZZ_CHECK(queues.Size(QueueId::Kbd) == 0);
+    FUZZ_CHECK(queues.Size(QueueId::Keyboard) == 0);
     const bool blank = std::all_of(text.begin(), text.end(), [](char16_t c) { return c <= 32; });
     FUZZ_CHECK(blank == TrimControls(text).empty());
     if (n == 0 || blank) {
-        FUZZ_CHECK(queues.Size(QueueId::Com) == 0);
+        FUZZ_CHECK(queues.Size(QueueId::Serial) == 0);
     } else {
-        FUZZ_CHECK(queues.Size(QueueId::Com) == 1);
-        FUZZ_CHECK(queues.Front(QueueId::Com) == text);  // untrimmed
+        FUZZ_CHECK(queues.Size(QueueId::Serial) == 1);
+        FUZZ_CHECK(queues.Front(QueueId::Serial) == text);  // untrimmed
     }
     if (traced && n > 0) {
         FUZZ_CHECK(g_Traced.size() == 1);

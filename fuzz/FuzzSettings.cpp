@@ -47,22 +47,22 @@ bool OneOf(const std::u16string& s, std::initializer_list<const char16_t*> forms
 }
 
 bool Same(const StoredSettings& a, const StoredSettings& b) {
-    return a.propComPortNumber == b.propComPortNumber && a.propSpeed == b.propSpeed && a.propDataBit == b.propDataBit &&
-           a.propStopBits == b.propStopBits && a.propParity == b.propParity && a.propTimeOut == b.propTimeOut &&
-           a.propPrefix == b.propPrefix && a.propSuffix == b.propSuffix;
+    return a.port == b.port && a.line.baudRate == b.line.baudRate && a.line.dataBits == b.line.dataBits &&
+           a.line.stopBits == b.line.stopBits && a.line.parity == b.line.parity && a.timeLimitMs == b.timeLimitMs &&
+           a.prefix == b.prefix && a.suffix == b.suffix;
 }
 
 // b with the one setting of property `number` taken from a.
 StoredSettings WithSetting(StoredSettings b, const StoredSettings& a, int32_t number) {
     switch (number) {
-    case propComPortNumber: b.propComPortNumber = a.propComPortNumber; break;
-    case propSpeed: b.propSpeed = a.propSpeed; break;
-    case propDataBit: b.propDataBit = a.propDataBit; break;
-    case propStopBits: b.propStopBits = a.propStopBits; break;
-    case propParity: b.propParity = a.propParity; break;
-    case propTimeOut: b.propTimeOut = a.propTimeOut; break;
-    case propPrefix: b.propPrefix = a.propPrefix; break;
-    case propSuffix: b.propSuffix = a.propSuffix; break;
+    case propComPortNumber: b.port = a.port; break;
+    case propSpeed: b.line.baudRate = a.line.baudRate; break;
+    case propDataBit: b.line.dataBits = a.line.dataBits; break;
+    case propStopBits: b.line.stopBits = a.line.stopBits; break;
+    case propParity: b.line.parity = a.line.parity; break;
+    case propTimeOut: b.timeLimitMs = a.timeLimitMs; break;
+    case propPrefix: b.prefix = a.prefix; break;
+    case propSuffix: b.suffix = a.suffix; break;
     default: break;
     }
     return b;
@@ -153,14 +153,14 @@ std::u16string Narrow(const std::string& bytes) {
 
 void CheckSetter(int32_t number, const std::u16string& text, bool withConverter) {
     StoredSettings before;
-    before.propComPortNumber = u"COM99";  // values no setter stores, so any write shows
-    before.propSpeed = -1;
-    before.propDataBit = -2;
-    before.propStopBits = -3;
-    before.propParity = (text.size() & 1) != 0;
-    before.propTimeOut = -4;
-    before.propPrefix = u"x";
-    before.propSuffix = u"y";
+    before.port = u"COM99";  // values no setter stores, so any write shows
+    before.line.baudRate = -1;
+    before.line.dataBits = -2;
+    before.line.stopBits = -3;
+    before.line.parity = (text.size() & 1) != 0;
+    before.timeLimitMs = -4;
+    before.prefix = u"x";
+    before.suffix = u"y";
     StoredSettings s = before;
 
     try {
@@ -176,19 +176,19 @@ void CheckSetter(int32_t number, const std::u16string& text, bool withConverter)
     FUZZ_CHECK(number >= 0 && number < kPropCount);
     FUZZ_CHECK(Same(WithSetting(before, s, number), s));  // nothing else changed
     switch (number) {
-    case propComPortNumber: FUZZ_CHECK(LegalPort(s.propComPortNumber)); break;
-    case propSpeed: FUZZ_CHECK(LegalSpeed(s.propSpeed)); break;
-    case propDataBit: FUZZ_CHECK(s.propDataBit >= 5 && s.propDataBit <= 8); break;
-    case propStopBits: FUZZ_CHECK(s.propStopBits == 1 || s.propStopBits == 15 || s.propStopBits == 2); break;
+    case propComPortNumber: FUZZ_CHECK(LegalPort(s.port)); break;
+    case propSpeed: FUZZ_CHECK(LegalSpeed(s.line.baudRate)); break;
+    case propDataBit: FUZZ_CHECK(s.line.dataBits >= 5 && s.line.dataBits <= 8); break;
+    case propStopBits: FUZZ_CHECK(s.line.stopBits == 1 || s.line.stopBits == 15 || s.line.stopBits == 2); break;
     case propParity:
-        FUZZ_CHECK(s.propParity ? OneOf(text, {u"Yes", u"Да", u"1"}) : OneOf(text, {u"No", u"Нет", u"0"}));
+        FUZZ_CHECK(s.line.parity ? OneOf(text, {u"Yes", u"Да", u"1"}) : OneOf(text, {u"No", u"Нет", u"0"}));
         break;
     case propTimeOut:
-        FUZZ_CHECK(s.propTimeOut >= 1 && s.propTimeOut <= 65535);
-        FUZZ_CHECK(ParseDecimalI32(text) == s.propTimeOut);
+        FUZZ_CHECK(s.timeLimitMs >= 1 && s.timeLimitMs <= 65535);
+        FUZZ_CHECK(ParseDecimalI32(text) == s.timeLimitMs);
         break;
-    case propPrefix: FUZZ_CHECK(OneOf(s.propPrefix, {u"192", u"191", u"220", u"219", u"221"})); break;
-    case propSuffix: FUZZ_CHECK(OneOf(s.propSuffix, {u"9", u"13", u"16", u"17", u"187"})); break;
+    case propPrefix: FUZZ_CHECK(OneOf(s.prefix, {u"192", u"191", u"220", u"219", u"221"})); break;
+    case propSuffix: FUZZ_CHECK(OneOf(s.suffix, {u"9", u"13", u"16", u"17", u"187"})); break;
     }
 }
 

@@ -52,6 +52,7 @@ public:
 
     void Open(const std::u16string& name, const LineSettings&) override {}
     void Close() noexcept override {}
+    int32_t DeviceId() const noexcept override { return 5; }
 
     std::optional<size_t> Read(uint8_t* buffer, size_t capacity) override {
         std::unique_lock<std::mutex> lock(mutex_);

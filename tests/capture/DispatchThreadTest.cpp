@@ -39,18 +39,18 @@ protected:
     LanguageScope english_{true};
     RecordingHost host_;
     CodeQueues queues_;
-    TMyThread thread_{host_, queues_, GetParam()};
+    DispatchThread thread_{host_, queues_, GetParam()};
 };
 
 INSTANTIATE_TEST_SUITE_P(Pacing, Dispatch, ::testing::Values(DispatchPacing::Paced, DispatchPacing::Prompt),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 TEST_P(Dispatch, PostsKeyboardCodesInOrder_AsQueued_WithSourceOfTheMoment) {
-    for (const char16_t* code : {u"4607", u"", u" A\r"}) queues_.Append(QueueId::Kbd, code);
+    for (const char16_t* code : {u"4607", u"", u" A\r"}) queues_.Append(QueueId::Keyboard, code);
     thread_.Start();
     host_.WaitAccepted(3);
     host_.deviceId = -3;
-    queues_.Append(QueueId::Kbd, u"X");
+    queues_.Append(QueueId::Keyboard, u"X");
     ExpectPostings(host_.WaitAccepted(4), {
                                               {u"7", u"Barcode", u"4607"},
                                               {u"7", u"Barcode", u""},
@@ -58,14 +58,14 @@ TEST_P(Dispatch, PostsKeyboardCodesInOrder_AsQueued_WithSourceOfTheMoment) {
                                               {u"-3", u"Barcode", u"X"},
                                           });
     thread_.Stop();
-    EXPECT_EQ(queues_.Size(QueueId::Kbd), 0u);
+    EXPECT_EQ(queues_.Size(QueueId::Keyboard), 0u);
     EXPECT_EQ(thread_.EndError(), std::nullopt);
 }
 
 TEST_P(Dispatch, PostsSerialEntriesTrimmed_AndErrorMarkerAsDriverError) {
     host_.mode = CaptureMode::Serial;
     for (const char16_t* entry : {u"  123\r\n", u"Error", u"\u001D456\r", u"Error\r\n"})
-        queues_.Append(QueueId::Com, entry);
+        queues_.Append(QueueId::Serial, entry);
     thread_.Start();
     const std::u16string bad = u"Check COM port settings, incorrect values come.";
     ExpectPostings(host_.WaitAccepted(4), {
@@ -75,7 +75,7 @@ TEST_P(Dispatch, PostsSerialEntriesTrimmed_AndErrorMarkerAsDriverError) {
                                               {u"7", u"Barcode", u"Error"},
                                           });
     thread_.Stop();
-    EXPECT_EQ(queues_.Size(QueueId::Com), 0u);
+    EXPECT_EQ(queues_.Size(QueueId::Serial), 0u);
 }
 
 TEST_P(Dispatch, KeepsRefusedEntryAtHead_UntilAccepted_AndKeepsRunning) {
@@ -88,8 +88,8 @@ TEST_P(Dispatch, KeepsRefusedEntryAtHead_UntilAccepted_AndKeepsRunning) {
         const char16_t* third;
         const char16_t* posted[3];
     } rows[] = {
-        {"keyboard", CaptureMode::Keyboard, QueueId::Kbd, u"A", u"B", u"C", {u"A", u"B", u"C"}},
-        {"serial", CaptureMode::Serial, QueueId::Com, u"A\r", u"B\r", u"C\r", {u"A", u"B", u"C"}},
+        {"keyboard", CaptureMode::Keyboard, QueueId::Keyboard, u"A", u"B", u"C", {u"A", u"B", u"C"}},
+        {"serial", CaptureMode::Serial, QueueId::Serial, u"A\r", u"B\r", u"C\r", {u"A", u"B", u"C"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.row);
@@ -99,7 +99,7 @@ TEST_P(Dispatch, KeepsRefusedEntryAtHead_UntilAccepted_AndKeepsRunning) {
         host.Plan({Answer::Refuse, Answer::Throw, Answer::Refuse});
         queues.Append(row.queue, row.first);
         queues.Append(row.queue, row.second);
-        TMyThread thread(host, queues, GetParam());
+        DispatchThread thread(host, queues, GetParam());
         thread.Start();
         host.WaitAccepted(2);
         queues.Append(row.queue, row.third);
@@ -123,10 +123,10 @@ TEST_P(Dispatch, PostsWithoutQueueLock_SoHostThreadCanAppendMeanwhile) {
     host_.onPost = [&] {
         if (append.valid()) return;
         // The host's thread appends from its hook while its event sink waits for that thread.
-        append = std::async(std::launch::async, [&] { queues_.Append(QueueId::Kbd, u"B"); });
+        append = std::async(std::launch::async, [&] { queues_.Append(QueueId::Keyboard, u"B"); });
         appended = append.wait_for(kPatience) == std::future_status::ready;
     };
-    queues_.Append(QueueId::Kbd, u"A");
+    queues_.Append(QueueId::Keyboard, u"A");
     thread_.Start();
     ExpectPostings(host_.WaitAccepted(2), {{u"7", u"Barcode", u"A"}, {u"7", u"Barcode", u"B"}});
     thread_.Stop();  // before the locals that onPost uses go away
@@ -135,24 +135,24 @@ TEST_P(Dispatch, PostsWithoutQueueLock_SoHostThreadCanAppendMeanwhile) {
 
 TEST_P(Dispatch, LeavesRefusedEntryQueued_WhenStopped) {
     host_.RefuseAll();
-    queues_.Append(QueueId::Kbd, u"A");
-    queues_.Append(QueueId::Kbd, u"B");
+    queues_.Append(QueueId::Keyboard, u"A");
+    queues_.Append(QueueId::Keyboard, u"B");
     thread_.Start();
     host_.WaitAttempts(2);
     thread_.Stop();
     for (const Posting& p : host_.Postings()) EXPECT_EQ(p.data, u"A") << Describe(host_.Postings());
-    EXPECT_EQ(queues_.Size(QueueId::Kbd), 2u);
-    EXPECT_EQ(queues_.Front(QueueId::Kbd), u"A");
+    EXPECT_EQ(queues_.Size(QueueId::Keyboard), 2u);
+    EXPECT_EQ(queues_.Front(QueueId::Keyboard), u"A");
 }
 
 TEST_P(Dispatch, KeepsEventNamesOfStart_ButErrorTextFollowsLanguage) {
     host_.mode = CaptureMode::Serial;
-    queues_.Append(QueueId::Com, u"Error");
+    queues_.Append(QueueId::Serial, u"Error");
     thread_.Start();
     host_.WaitAccepted(1);
     g_LangEnglish = false;
-    queues_.Append(QueueId::Com, u"Error");
-    queues_.Append(QueueId::Com, u"5\r");
+    queues_.Append(QueueId::Serial, u"Error");
+    queues_.Append(QueueId::Serial, u"5\r");
     const std::u16string english = u"Check COM port settings, incorrect values come.";
     const std::u16string russian = u"Проверьте настройки COM порта, приходят некорректные значения.";
     ExpectPostings(host_.WaitAccepted(3), {
@@ -163,30 +163,30 @@ TEST_P(Dispatch, KeepsEventNamesOfStart_ButErrorTextFollowsLanguage) {
 }
 
 TEST_P(Dispatch, TakesQueueOfCurrentMode_AfterModeSwitch) {
-    queues_.Append(QueueId::Kbd, u"K1");
+    queues_.Append(QueueId::Keyboard, u"K1");
     thread_.Start();
     host_.WaitAccepted(1);
     host_.mode = CaptureMode::Serial;
     thread_.Wake();
     // Once the thread has seen the new mode, no keyboard pass is under way.
     ASSERT_TRUE(host_.WaitModeReads(CaptureMode::Serial, 1));
-    queues_.Append(QueueId::Kbd, u"K2");
-    queues_.Append(QueueId::Com, u"C1\r");
+    queues_.Append(QueueId::Keyboard, u"K2");
+    queues_.Append(QueueId::Serial, u"C1\r");
     ExpectPostings(host_.WaitAccepted(2), {{u"7", u"Barcode", u"K1"}, {u"7", u"Barcode", u"C1"}});
     thread_.Stop();
-    EXPECT_EQ(queues_.Front(QueueId::Kbd), u"K2");
+    EXPECT_EQ(queues_.Front(QueueId::Keyboard), u"K2");
 }
 
 TEST_P(Dispatch, PostsNothing_WhenModeIsNone) {
     host_.mode = CaptureMode::None;
-    queues_.Append(QueueId::Kbd, u"K");
-    queues_.Append(QueueId::Com, u"C");
+    queues_.Append(QueueId::Keyboard, u"K");
+    queues_.Append(QueueId::Serial, u"C");
     thread_.Start();
     ASSERT_TRUE(host_.WaitModeReads(CaptureMode::None, 2));
     thread_.Stop();
     EXPECT_TRUE(host_.Postings().empty()) << Describe(host_.Postings());
-    EXPECT_EQ(queues_.Size(QueueId::Kbd), 1u);
-    EXPECT_EQ(queues_.Size(QueueId::Com), 1u);
+    EXPECT_EQ(queues_.Size(QueueId::Keyboard), 1u);
+    EXPECT_EQ(queues_.Size(QueueId::Serial), 1u);
 }
 
 TEST_P(Dispatch, StopsPromptly_WhenIdle) {
@@ -199,20 +199,20 @@ TEST_P(Dispatch, StopsPromptly_WhenIdle) {
 
 TEST_P(Dispatch, EndsWithDispatchFailure_WhenModeCannotBeRead) {
     host_.modeFails = true;
-    queues_.Append(QueueId::Kbd, u"K");
+    queues_.Append(QueueId::Keyboard, u"K");
     thread_.Start();
     ASSERT_TRUE(thread_.WaitFinished(kPatience));
     EXPECT_EQ(thread_.EndError(), u"4Error when processing flow barcode.");
     EXPECT_TRUE(host_.Postings().empty());
-    EXPECT_EQ(queues_.Size(QueueId::Kbd), 1u);
+    EXPECT_EQ(queues_.Size(QueueId::Keyboard), 1u);
 }
 
 TEST(DispatchPacing_, PacedPausesAfterEachPosting) {
     LanguageScope english(true);
     RecordingHost host;
     CodeQueues queues;
-    for (int i = 0; i < 10; ++i) queues.Append(QueueId::Kbd, DecimalText(i));
-    TMyThread thread(host, queues, DispatchPacing::Paced);
+    for (int i = 0; i < 10; ++i) queues.Append(QueueId::Keyboard, DecimalText(i));
+    DispatchThread thread(host, queues, DispatchPacing::Paced);
     const auto begin = std::chrono::steady_clock::now();
     thread.Start();
     host.WaitAccepted(10);
@@ -223,8 +223,8 @@ TEST(DispatchPacing_, PromptDrainsWithoutPausing) {
     LanguageScope english(true);
     RecordingHost host;
     CodeQueues queues;
-    for (int i = 0; i < 200; ++i) queues.Append(QueueId::Kbd, DecimalText(i));
-    TMyThread thread(host, queues, DispatchPacing::Prompt);
+    for (int i = 0; i < 200; ++i) queues.Append(QueueId::Keyboard, DecimalText(i));
+    DispatchThread thread(host, queues, DispatchPacing::Prompt);
     const auto begin = std::chrono::steady_clock::now();
     thread.Start();
     const std::vector<Posting> postings = host.WaitAccepted(200);

@@ -63,11 +63,11 @@ TEST(AcceptBurst_, TracesEveryNonEmptyRead_QueuesUntrimmedTextWithContent) {
         const std::vector<std::u16string> expectedTraces =
             row.traced ? std::vector<std::u16string>{kHead + row.text} : std::vector<std::u16string>{};
         EXPECT_EQ(traces.Taken(), expectedTraces) << row.row;
-        EXPECT_EQ(queues.Size(QueueId::Com), row.queued ? 1u : 0u) << row.row;
+        EXPECT_EQ(queues.Size(QueueId::Serial), row.queued ? 1u : 0u) << row.row;
         if (row.queued) {
-            EXPECT_EQ(queues.Front(QueueId::Com), row.text) << row.row;
+            EXPECT_EQ(queues.Front(QueueId::Serial), row.text) << row.row;
         }
-        EXPECT_EQ(queues.Size(QueueId::Kbd), 0u) << row.row;
+        EXPECT_EQ(queues.Size(QueueId::Keyboard), 0u) << row.row;
     }
 }
 

@@ -41,14 +41,14 @@ std::vector<std::u16string> Snapshot(const StoredSettings& s) {
 // a rejected row that still stores something shows up.
 StoredSettings Preset() {
     StoredSettings s;
-    s.propComPortNumber = u"COM3";
-    s.propSpeed = 9600;
-    s.propDataBit = 7;
-    s.propStopBits = 2;
-    s.propParity = true;
-    s.propTimeOut = 777;
-    s.propPrefix = u"191";
-    s.propSuffix = u"187";
+    s.port = u"COM3";
+    s.line.baudRate = 9600;
+    s.line.dataBits = 7;
+    s.line.stopBits = 2;
+    s.line.parity = true;
+    s.timeLimitMs = 777;
+    s.prefix = u"191";
+    s.suffix = u"187";
     return s;
 }
 
@@ -291,7 +291,7 @@ TEST(SetParity_, ReturnsTheStoredBoolean) {
     StoredSettings s;
     EXPECT_TRUE(SetParity(s, u"Да"));
     EXPECT_FALSE(SetParity(s, u"0"));
-    EXPECT_FALSE(s.propParity);
+    EXPECT_FALSE(s.line.parity);
 }
 
 TEST(ApplyTextSetting_, ConvertsTheTimeLimitWithTheGivenConverter) {
@@ -301,11 +301,11 @@ TEST(ApplyTextSetting_, ConvertsTheTimeLimitWithTheGivenConverter) {
     };
     StoredSettings s;
     ApplyTextSetting(s, propTimeOut, u"1 000", grouped);
-    EXPECT_EQ(s.propTimeOut, 1000);
+    EXPECT_EQ(s.timeLimitMs, 1000);
     EXPECT_THROW(ApplyTextSetting(s, propTimeOut, u"2000", grouped), DriverError);
-    EXPECT_EQ(s.propTimeOut, 1000);
+    EXPECT_EQ(s.timeLimitMs, 1000);
     ApplyTextSetting(s, propTimeOut, u"2000", nullptr);
-    EXPECT_EQ(s.propTimeOut, 2000);
+    EXPECT_EQ(s.timeLimitMs, 2000);
 }
 
 TEST(ApplyTextSetting_, RaisesNoSuchParameter_ForANumberOutsideTheTable) {

@@ -22,14 +22,14 @@ struct LanguageGuard {
 // The stored value of one setting as text, so that tables can name it.
 inline std::u16string StoredText(const StoredSettings& s, int32_t propNumber) {
     switch (propNumber) {
-    case propComPortNumber: return s.propComPortNumber;
-    case propSpeed: return DecimalText(s.propSpeed);
-    case propDataBit: return DecimalText(s.propDataBit);
-    case propStopBits: return DecimalText(s.propStopBits);
-    case propParity: return s.propParity ? u"true" : u"false";
-    case propTimeOut: return DecimalText(s.propTimeOut);
-    case propPrefix: return s.propPrefix;
-    case propSuffix: return s.propSuffix;
+    case propComPortNumber: return s.port;
+    case propSpeed: return DecimalText(s.line.baudRate);
+    case propDataBit: return DecimalText(s.line.dataBits);
+    case propStopBits: return DecimalText(s.line.stopBits);
+    case propParity: return s.line.parity ? u"true" : u"false";
+    case propTimeOut: return DecimalText(s.timeLimitMs);
+    case propPrefix: return s.prefix;
+    case propSuffix: return s.suffix;
     default: return u"?";
     }
 }

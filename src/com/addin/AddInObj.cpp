@@ -1,16 +1,17 @@
 #include "com/addin/AddInObj.h"
 
+#include <atomic>
 #include <new>
 
+#include "com/addin/ComErrors.h"
+#include "com/addin/Variants.h"
+#include "core/capture/ProcessConnection.h"
 #include "core/common/Messages.h"
+#include "core/common/Text.h"
+#include "core/common/Version.h"
 #include "core/settings/Names.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsDocument.h"
-#include "core/common/Text.h"
-#include "com/addin/Variants.h"
-#include "core/common/Version.h"
-#include "core/capture/Connection.h"
-#include "com/server/Server.h"
 
 namespace veltra {
 
@@ -23,6 +24,8 @@ const char16_t kDeviceTestPassed[] = u"Тест Успешно выполнен!
 const char16_t kEquipmentType[] = u"СканерШтрихкода";
 const char16_t kWebAddress[] = u"https://veltra.example/scanners";
 const long kEventBufferDepth = 300;
+
+std::atomic<long> g_LiveObjects{0};
 
 // Text of the last error as the GetLastError command hands it over.
 std::u16string g_ErrorDescription;
@@ -74,18 +77,17 @@ HRESULT ReturnNumber(int32_t number, long* out) noexcept {
 
 }  // namespace
 
-AddInObject::AddInObject(IUnknown* outer) : controlling_(outer ? outer : &inner_) { ServerObjectCreated(); }
+AddInObject::AddInObject(IUnknown* outer) : controlling_(outer ? outer : &inner_) { ++g_LiveObjects; }
 
 AddInObject::~AddInObject() {
     // A host that releases the object without Done must not leave a thread
     // posting through an event sink that is about to be released, nor a hook
     // calling into a library that may be unloaded.
-    if (MyThread) {
-        StopConnection();
-        RemoveKeyboardHook();
-    }
-    ServerObjectDestroyed();
+    ProcessConnection().Stop(this);
+    --g_LiveObjects;
 }
+
+long AddInObject::LiveObjects() noexcept { return g_LiveObjects.load(); }
 
 // ---- IUnknown ------------------------------------------------------------
 
@@ -119,23 +121,14 @@ STDMETHODIMP_(ULONG) AddInObject::Release() { return controlling_->Release(); }
 
 STDMETHODIMP AddInObject::Init(IDispatch* connection) {
     if (!connection) return E_POINTER;
-    if (pConnect) Done();  // a second Init starts from a clean object
+    if (connection_) Done();  // a second Init starts from a clean object
     connection->AddRef();
-    *pConnect.put() = connection;
-    connection->QueryInterface(IID_IErrorLog, iError.put_void());
-    connection->QueryInterface(IID_IAsyncEvent, iEvent.put_void());
-    HRESULT hr = iEvent ? iEvent->SetEventBufferDepth(kEventBufferDepth) : E_NOINTERFACE;
-    connection->QueryInterface(IID_IStatusLine, iStatus.put_void());
-    connection->QueryInterface(IID_IExtWndsSupport, iExtWindows.put_void());
-    // Another object's connection keeps using the port object and the queues.
-    const bool shared = ConnectedElsewhere(this);
-    if (SUCCEEDED(hr) && !shared) {
-        try {
-            g_cp.reset(new T_ComPort());
-        } catch (...) {
-            hr = E_OUTOFMEMORY;
-        }
-    }
+    *connection_.put() = connection;
+    connection->QueryInterface(IID_IErrorLog, errorLog_.put_void());
+    connection->QueryInterface(IID_IAsyncEvent, events_.put_void());
+    const HRESULT hr = events_ ? events_->SetEventBufferDepth(kEventBufferDepth) : E_NOINTERFACE;
+    connection->QueryInterface(IID_IStatusLine, statusLine_.put_void());
+    connection->QueryInterface(IID_IExtWndsSupport, windows_.put_void());
     if (FAILED(hr)) {
         // Without an event sink that takes the buffer depth no code could
         // reach the host: Init fails with the host's own result and keeps
@@ -143,32 +136,22 @@ STDMETHODIMP AddInObject::Init(IDispatch* connection) {
         Done();
         return hr;
     }
-    MyThread.reset();
+    // Another object's connection keeps using the port and the queues.
+    mayUsePort_ = ProcessConnection().Attach(this);
     g_LangEnglish = false;
     StoreLastError(u" ");
-    if (!shared) ClearCodeQueues();
     return S_OK;
 }
 
-void AddInObject::StopConnection() noexcept {
-    if (MyThread) {
-        StopDispatch();  // the thread ends before the port and the event sink go
-        if (g_cp) g_cp->ClosePort();
-    }
-}
-
 STDMETHODIMP AddInObject::Done() {
-    StopConnection();
-    pConnect.reset();
-    iError.reset();
-    iEvent.reset();
-    iStatus.reset();
-    iExtWindows.reset();
-    if (!ConnectedElsewhere(this)) {
-        g_cp.reset();
-        ClearCodeQueues();
-        RemoveKeyboardHook();
-    }
+    // The threads end before the event sink goes.
+    ProcessConnection().Detach(this);
+    mayUsePort_ = false;
+    connection_.reset();
+    errorLog_.reset();
+    events_.reset();
+    statusLine_.reset();
+    windows_.reset();
     return S_OK;
 }
 
@@ -286,14 +269,14 @@ STDMETHODIMP AddInObject::GetPropVal(long number, VARIANT* value) {
     return GuardHostCall([&] {
         Variant result;
         switch (number) {
-        case propComPortNumber: result.set_text(publicVarComPortNumber); break;
-        case propSpeed: result.set_text(publicVarSpeed); break;
-        case propDataBit: result.set_text(publicVarDataBit); break;
-        case propStopBits: result.set_text(publicVarStopBits); break;
-        case propParity: result.set_bool(publicVarParity); break;
-        case propTimeOut: result.set_i4(publicVarTimeOut); break;
-        case propPrefix: result.set_text(publicVarPrefix); break;
-        case propSuffix: result.set_text(publicVarSuffix); break;
+        case propComPortNumber: result.set_text(written_.port); break;
+        case propSpeed: result.set_text(written_.speed); break;
+        case propDataBit: result.set_text(written_.dataBits); break;
+        case propStopBits: result.set_text(written_.stopBits); break;
+        case propParity: result.set_bool(written_.parity); break;
+        case propTimeOut: result.set_i4(written_.timeLimit); break;
+        case propPrefix: result.set_text(written_.prefix); break;
+        case propSuffix: result.set_text(written_.suffix); break;
         }
         result.release_to(value);
     });
@@ -309,17 +292,17 @@ void AddInObject::SetProperty(long number, VARIANT& value) {
     // The text fields record what the host wrote, even a value the setter then rejects.
     std::u16string* field = nullptr;
     switch (number) {
-    case propComPortNumber: field = &publicVarComPortNumber; break;
-    case propSpeed: field = &publicVarSpeed; break;
-    case propDataBit: field = &publicVarDataBit; break;
-    case propStopBits: field = &publicVarStopBits; break;
-    case propPrefix: field = &publicVarPrefix; break;
-    case propSuffix: field = &publicVarSuffix; break;
-    case propParity: publicVarParity = SetParity(g_Settings, text); return;
+    case propComPortNumber: field = &written_.port; break;
+    case propSpeed: field = &written_.speed; break;
+    case propDataBit: field = &written_.dataBits; break;
+    case propStopBits: field = &written_.stopBits; break;
+    case propPrefix: field = &written_.prefix; break;
+    case propSuffix: field = &written_.suffix; break;
+    case propParity: written_.parity = SetParity(g_Settings, text); return;
     case propTimeOut: {
         const std::optional<int32_t> converted = VariantToI4(value);
         SetTimeOut(g_Settings, converted);
-        publicVarTimeOut = *converted;
+        written_.timeLimit = *converted;
         return;
     }
     }
@@ -329,10 +312,7 @@ void AddInObject::SetProperty(long number, VARIANT& value) {
 
 void AddInObject::StoreSetting(int32_t number, const std::u16string& text) {
     ApplyTextSetting(g_Settings, number, text, &TextToI4);
-    if (number == propComPortNumber) {
-        PublishPortMode();
-        if (MyThread) MyThread->Wake();
-    }
+    if (number == propComPortNumber) ProcessConnection().PortSettingChanged();
 }
 
 STDMETHODIMP AddInObject::SetPropVal(long number, VARIANT* value) {
@@ -414,7 +394,7 @@ void AddInObject::RunCommand(long method, VARIANT& result, SAFEARRAY* array) {
     }
     case methOpen: {
         const int opened = Open();
-        if (opened == 1) params.WriteText(0, DecimalText(DeviceId()));
+        if (opened == 1) params.WriteText(0, DecimalText(ProcessConnection().DeviceId()));
         answer.set_i4(opened == 1 ? 1 : 0);
         break;
     }
@@ -425,7 +405,7 @@ void AddInObject::RunCommand(long method, VARIANT& result, SAFEARRAY* array) {
         } catch (const DriverError&) {
         }
         if (!id) Raise(Msg::CloseInvalidDeviceId);
-        if (*id != DeviceId()) Raise(Msg::CloseNoSuchDevice);
+        if (*id != ProcessConnection().DeviceId()) Raise(Msg::CloseNoSuchDevice);
         answer.set_i4(Close());
         break;
     }
@@ -446,6 +426,23 @@ void AddInObject::RunCommand(long method, VARIANT& result, SAFEARRAY* array) {
     }
     ::VariantClear(&result);
     answer.release_to(&result);
+}
+
+// ---- The connection ----------------------------------------------------------
+
+int AddInObject::Open() {
+    ProcessConnection().Open(this, *this, mayUsePort_);
+    return 1;
+}
+
+int AddInObject::Close() { return ProcessConnection().Close(this); }
+
+bool AddInObject::Post(const std::u16string& source, const std::u16string& name, const std::u16string& data) {
+    IAsyncEvent* sink = events_.get();  // stays valid until the dispatch thread has ended
+    if (!sink) return false;
+    UniqueBstr s = MakeBstr(source), n = MakeBstr(name), d = MakeBstr(data);
+    CheckHostCall(sink->ExternalEvent(s.get(), n.get(), d.get()));  // a refusal raises; the entry is offered again
+    return true;
 }
 
 // ---- IDispatch -------------------------------------------------------------

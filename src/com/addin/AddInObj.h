@@ -2,23 +2,23 @@
 // method frames and the driver commands behind them.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "com/host/AddInLib.h"
 #include "com/addin/ComOwners.h"
+#include "com/host/AddInLib.h"
+#include "core/capture/DispatchThread.h"
 
 namespace veltra {
 
-class DispatchHost;
-class TMyThread;
-class T_ComPort;
-
+// The COM face of the driver: the host's interfaces over the process's
+// connection and settings. Every host call lands here, is checked and
+// guarded, and is carried out by the core.
 class AddInObject final : public ILocale,
                           public ILanguageExtender,
                           public IInitDone,
                           public IDispatch,
-                          public ISupportErrorInfo {
+                          public ISupportErrorInfo,
+                          private EventSink {
 public:
     // outer: the controlling object when aggregated, else null.
     explicit AddInObject(IUnknown* outer);
@@ -70,30 +70,8 @@ public:
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
 
-    // Connection lifecycle; both return 1 or raise a DriverError.
-    int Open();
-    int Close();
-    bool Connected() const noexcept { return MyThread != nullptr; }
-
-    // Property fields: what the property interface last received.
-    bool publicVarParity = false;
-    std::u16string publicVarComPortNumber;
-    std::u16string publicVarSpeed;
-    std::u16string publicVarDataBit;
-    std::u16string publicVarStopBits;
-    std::u16string publicVarPrefix;
-    std::u16string publicVarSuffix;
-    long publicVarTimeOut = 0;
-
-    std::unique_ptr<DispatchHost> MyDispatchHost;  // what MyThread posts through; outlives it
-    std::unique_ptr<TMyThread> MyThread;           // the running connection's dispatch thread
-    std::unique_ptr<T_ComPort> g_cp;               // created by Init, freed by Done
-
-    ComPtr<IDispatch> pConnect;
-    ComPtr<IErrorLog> iError;
-    ComPtr<IAsyncEvent> iEvent;
-    ComPtr<IStatusLine> iStatus;
-    ComPtr<IExtWndsSupport> iExtWindows;
+    // Add-in objects alive in the process (the library stays loaded while any is).
+    static long LiveObjects() noexcept;
 
 private:
     // The non-delegating IUnknown that owns the reference count.
@@ -108,14 +86,38 @@ private:
         AddInObject& owner_;
     };
 
-    // Publishes deviceId as g_DeviceID and starts the dispatch thread.
-    void StartDispatch(std::unique_ptr<DispatchHost> host, int32_t deviceId);
-    void StopDispatch() noexcept;
-    void StopConnection() noexcept;
+    // EventSink: the dispatch thread's events, through the host's IAsyncEvent.
+    bool Post(const std::u16string& source, const std::u16string& name, const std::u16string& data) override;
+
+    // Both return 1 or raise a DriverError.
+    int Open();
+    int Close();
     // Stores a setting by property number and lets a running connection see it.
     void StoreSetting(int32_t number, const std::u16string& text);
     void RunCommand(long method, VARIANT& result, SAFEARRAY* params);
     void SetProperty(long number, VARIANT& value);
+
+    // What the property interface last received: the text the host wrote,
+    // even one the setter then rejected, as the property reads it back.
+    struct WrittenProperties {
+        std::u16string port;
+        std::u16string speed;
+        std::u16string dataBits;
+        std::u16string stopBits;
+        std::u16string prefix;
+        std::u16string suffix;
+        bool parity = false;
+        long timeLimit = 0;
+    } written_;
+
+    // Whether Init found the connection free, so this object may use the serial port.
+    bool mayUsePort_ = false;
+
+    ComPtr<IDispatch> connection_;
+    ComPtr<IErrorLog> errorLog_;
+    ComPtr<IAsyncEvent> events_;
+    ComPtr<IStatusLine> statusLine_;
+    ComPtr<IExtWndsSupport> windows_;
 
     Inner inner_{*this};
     IUnknown* controlling_;

@@ -1,34 +1,27 @@
 #include "com/addin/Variants.h"
 
+#include "com/addin/ComErrors.h"
 #include "core/common/Messages.h"
-#include "core/common/HostError.h"
-#include "com/server/Server.h"
 
 namespace veltra {
 
-void RaisePlatformError(HRESULT hr) {
-    // The same text a failed host call gets, without its extra details.
-    throw DriverError(
-        MakeHostCallError(static_cast<uint32_t>(hr), HostErrorInfo{}, TrimHostErrorText(SystemMessage(hr))).message());
-}
-
-std::u16string VariantToText(const VARIANT& value) {
+std::u16string VariantToText(VARIANT& value) {
     Variant converted;
-    const HRESULT hr = ::VariantChangeType(converted.get(), const_cast<VARIANT*>(&value), 0, VT_BSTR);
+    const HRESULT hr = ::VariantChangeType(converted.get(), &value, 0, VT_BSTR);
     if (FAILED(hr)) RaisePlatformError(hr);
     return FromBstr(V_BSTR(converted.get()));
 }
 
-std::optional<int32_t> VariantToI4(const VARIANT& value) {
+std::optional<int32_t> VariantToI4(VARIANT& value) {
     Variant converted;
-    if (FAILED(::VariantChangeType(converted.get(), const_cast<VARIANT*>(&value), 0, VT_I4))) return std::nullopt;
+    if (FAILED(::VariantChangeType(converted.get(), &value, 0, VT_I4))) return std::nullopt;
     return static_cast<int32_t>(V_I4(converted.get()));
 }
 
 std::optional<int32_t> TextToI4(const std::u16string& text) {
     LONG out = 0;
-    const std::wstring wide(text.begin(), text.end());
-    if (FAILED(::VarI4FromStr(const_cast<OLECHAR*>(wide.c_str()), LOCALE_USER_DEFAULT, 0, &out))) return std::nullopt;
+    std::wstring wide(text.begin(), text.end());
+    if (FAILED(::VarI4FromStr(&wide[0], LOCALE_USER_DEFAULT, 0, &out))) return std::nullopt;
     return static_cast<int32_t>(out);
 }
 
@@ -52,8 +45,8 @@ std::u16string ParamArray::ReadText(long index) const {
     return VariantToText(*element.get());
 }
 
-void ParamArray::Write(long index, const Variant& value) const noexcept {
-    if (Usable()) ::SafeArrayPutElement(array_, &index, const_cast<VARIANT*>(value.get()));
+void ParamArray::Write(long index, Variant& value) const noexcept {
+    if (Usable()) ::SafeArrayPutElement(array_, &index, value.get());
 }
 
 void ParamArray::WriteText(long index, const std::u16string& text) const {

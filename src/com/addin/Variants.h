@@ -11,17 +11,12 @@
 
 namespace veltra {
 
-// Raises the platform's failure as a driver error whose text has no class
-// character ("OLE error 80020005" when the system has no text for the code),
-// so GetLastError reports it as an error of no known class.
-[[noreturn]] void RaisePlatformError(HRESULT hr);
-
 // The variant's text form by the platform's conversion; raises the
 // platform error when it has none (null, arrays, objects without a value).
-std::u16string VariantToText(const VARIANT& value);
+std::u16string VariantToText(VARIANT& value);
 
 // The variant as a 32-bit integer by the OLE conversion rules, or nullopt.
-std::optional<int32_t> VariantToI4(const VARIANT& value);
+std::optional<int32_t> VariantToI4(VARIANT& value);
 
 // A text converted like a text variant: VarI4FromStr under the user's locale.
 std::optional<int32_t> TextToI4(const std::u16string& text);
@@ -35,7 +30,7 @@ public:
     explicit ParamArray(SAFEARRAY* array) noexcept : array_(array) {}
     void Read(long index, Variant& out) const;
     std::u16string ReadText(long index) const;
-    void Write(long index, const Variant& value) const noexcept;
+    void Write(long index, Variant& value) const noexcept;
     void WriteText(long index, const std::u16string& text) const;
 
 private:

@@ -2,8 +2,6 @@
 
 namespace veltra {
 
-CodeQueues g_CodeQueues;
-
 void CodeQueues::Append(QueueId which, std::u16string text) {
     {
         std::lock_guard<std::mutex> lock(lock_);
@@ -32,8 +30,8 @@ size_t CodeQueues::Size(QueueId which) const {
 
 void CodeQueues::Clear() {
     std::lock_guard<std::mutex> lock(lock_);
-    kbd_.clear();
-    com_.clear();
+    keyboard_.clear();
+    serial_.clear();
 }
 
 bool CodeQueues::WaitForEntry(const std::function<std::optional<QueueId>()>& which, const std::atomic<bool>& stop,

@@ -1,6 +1,6 @@
-// The queues of received codes: g_KbdQueue, filled by the keyboard hook, and
-// g_ComQueue, filled by the serial reader; both emptied by the dispatch
-// thread only. One lock (g_QueueLock) guards both, and every append wakes a
+// The queues of received codes: the keyboard queue, filled by the keyboard
+// hook, and the serial queue, filled by the serial reader; both emptied by the
+// dispatch thread only. One lock guards both, and every append wakes a
 // consumer that waits for work. Plain standard C++.
 #pragma once
 
@@ -16,10 +16,7 @@
 
 namespace veltra {
 
-enum class QueueId {
-    Kbd,  // g_KbdQueue
-    Com,  // g_ComQueue
-};
+enum class QueueId { Keyboard, Serial };
 
 class CodeQueues {
 public:
@@ -58,18 +55,13 @@ public:
     void WakeWaiters() const;
 
 private:
-    std::deque<std::u16string>& Queue(QueueId which) { return which == QueueId::Kbd ? kbd_ : com_; }
-    const std::deque<std::u16string>& Queue(QueueId which) const { return which == QueueId::Kbd ? kbd_ : com_; }
+    std::deque<std::u16string>& Queue(QueueId which) { return which == QueueId::Keyboard ? keyboard_ : serial_; }
+    const std::deque<std::u16string>& Queue(QueueId which) const { return which == QueueId::Keyboard ? keyboard_ : serial_; }
 
-    mutable std::mutex lock_;  // g_QueueLock
+    mutable std::mutex lock_;
     mutable std::condition_variable changed_;
-    std::deque<std::u16string> kbd_;  // g_KbdQueue
-    std::deque<std::u16string> com_;  // g_ComQueue
+    std::deque<std::u16string> keyboard_;
+    std::deque<std::u16string> serial_;
 };
-
-// The pair the hook, the serial reader and the dispatch thread share. It lives
-// as long as the library; Done empties it once the threads that use it have
-// ended.
-extern CodeQueues g_CodeQueues;
 
 }  // namespace veltra

@@ -13,8 +13,8 @@ constexpr std::chrono::milliseconds kPause{10};
 
 std::optional<QueueId> QueueOf(CaptureMode mode) {
     switch (mode) {
-    case CaptureMode::Keyboard: return QueueId::Kbd;
-    case CaptureMode::Serial: return QueueId::Com;
+    case CaptureMode::Keyboard: return QueueId::Keyboard;
+    case CaptureMode::Serial: return QueueId::Serial;
     case CaptureMode::None: break;
     }
     return std::nullopt;
@@ -28,10 +28,10 @@ CaptureMode ModeOfPortText(const std::u16string& portText) {
     return CaptureMode::None;
 }
 
-TMyThread::TMyThread(DispatchHost& host, CodeQueues& queues, DispatchPacing pacing)
+DispatchThread::DispatchThread(DispatchHost& host, CodeQueues& queues, DispatchPacing pacing)
     : host_(host), queues_(queues), pacing_(pacing) {}
 
-void TMyThread::Start() {
+void DispatchThread::Start() {
     try {
         worker_.Start([this] { return Run(); });
     } catch (const std::system_error&) {
@@ -39,11 +39,11 @@ void TMyThread::Start() {
     }
 }
 
-void TMyThread::Stop() {
+void DispatchThread::Stop() {
     worker_.Stop([this] { queues_.WakeWaiters(); });
 }
 
-std::optional<std::u16string> TMyThread::Run() {
+std::optional<std::u16string> DispatchThread::Run() {
     try {
         const std::u16string barcodeName = Text(Msg::BarcodeEvent);
         const std::u16string driverErrorName = Text(Msg::DriverErrorEvent);
@@ -61,7 +61,7 @@ std::optional<std::u16string> TMyThread::Run() {
     }
 }
 
-TMyThread::Pass TMyThread::RunPass(const std::u16string& barcodeName, const std::u16string& driverErrorName) {
+DispatchThread::Pass DispatchThread::RunPass(const std::u16string& barcodeName, const std::u16string& driverErrorName) {
     const std::optional<QueueId> queue = QueueOf(host_.Mode());
     if (!queue) return Pass::Idle;
     std::optional<std::u16string> entry = queues_.Front(*queue);
@@ -69,7 +69,7 @@ TMyThread::Pass TMyThread::RunPass(const std::u16string& barcodeName, const std:
 
     const std::u16string* name = &barcodeName;
     std::u16string data;
-    if (*queue == QueueId::Kbd) {
+    if (*queue == QueueId::Keyboard) {
         data = std::move(*entry);
     } else if (*entry == u"Error") {
         name = &driverErrorName;

@@ -14,46 +14,53 @@ namespace veltra {
 
 enum class CaptureMode : int {
     None,      // no pass posts anything
-    Keyboard,  // g_KbdQueue
-    Serial,    // g_ComQueue
+    Keyboard,  // the keyboard queue
+    Serial,    // the serial queue
 };
 
 // The mode a port text selects: exactly "USB" or "0" the keyboard, any other
 // text that contains "COM" (case-sensitive) a serial port, anything else none.
 CaptureMode ModeOfPortText(const std::u16string& portText);
 
-// What the dispatch thread needs of the add-in object. Every call comes from
-// the dispatch thread while the host's thread may be changing the values, so
-// Mode and DeviceId must read atomics (or something equally safe), and be
-// quick: Mode is also asked while the queue lock is held.
-class DispatchHost {
+// Where events go: the host, as the add-in face that holds the connection
+// reaches it. Called from the dispatch thread only.
+class EventSink {
 public:
-    virtual ~DispatchHost() = default;
-    virtual CaptureMode Mode() const = 0;
-    virtual int32_t DeviceId() const = 0;
+    virtual ~EventSink() = default;
     // Posts one external event. True when the host accepted it; false or a
     // throw is a refusal, and the entry is offered again later. No event
     // interface at all is a refusal too.
     virtual bool Post(const std::u16string& source, const std::u16string& name, const std::u16string& data) = 0;
 };
 
+// What the dispatch thread needs of the connection it serves. Every call
+// comes from the dispatch thread while the host's thread may be changing the
+// values, so Mode and DeviceId must read atomics (or something equally safe),
+// and be quick: Mode is also asked while the queue lock is held.
+class DispatchHost : public EventSink {
+public:
+    virtual CaptureMode Mode() const = 0;
+    virtual int32_t DeviceId() const = 0;
+};
+
 enum class DispatchPacing {
+    // Wakes when a code is queued and posts everything queued back to back;
+    // waits without a time limit when idle; a refused posting is offered
+    // again about every 10 ms. What the driver uses: a code goes out as soon
+    // as it is queued, and an idle connection costs no wake-ups.
+    Prompt,
     // One posting attempt per pass, then a pause of about 10 ms (cut short
     // by Stop): at most about a hundred events a second.
     Paced,
-    // Wakes when a code is queued and posts everything queued back to back;
-    // waits without a time limit when idle; a refused posting is offered
-    // again about every 10 ms.
-    Prompt,
 };
 
-class TMyThread {
+class DispatchThread {
 public:
     // host and queues must outlive the thread.
-    TMyThread(DispatchHost& host, CodeQueues& queues, DispatchPacing pacing = DispatchPacing::Paced);
-    ~TMyThread() { Stop(); }
-    TMyThread(const TMyThread&) = delete;
-    TMyThread& operator=(const TMyThread&) = delete;
+    DispatchThread(DispatchHost& host, CodeQueues& queues, DispatchPacing pacing = DispatchPacing::Prompt);
+    ~DispatchThread() { Stop(); }
+    DispatchThread(const DispatchThread&) = delete;
+    DispatchThread& operator=(const DispatchThread&) = delete;
 
     // Starts the loop. The event names are chosen by the language of this
     // moment and kept for the life of the run. Raises DispatchFailure when no

@@ -20,7 +20,7 @@ void AcceptBurst(const uint8_t* bytes, size_t n, const IsLayoutKey& isLayoutKey,
     if (n == 0) return;
     std::u16string text = DecodeBurst(bytes, n, isLayoutKey);
     if (TraceEnabled()) Trace(u"Пришла строка=" + text);
-    if (!TrimControls(text).empty()) queues.Append(QueueId::Com, std::move(text));
+    if (!TrimControls(text).empty()) queues.Append(QueueId::Serial, std::move(text));
 }
 
 }  // namespace veltra

@@ -24,7 +24,7 @@ std::u16string DecodeBurst(const uint8_t* bytes, size_t n, const IsLayoutKey& is
 
 // What the reader does with the bytes of one read. An empty read (the read
 // time-out passed in silence) does nothing. Otherwise the decoded text is
-// traced, and queued on g_ComQueue as it is, terminators included, unless
+// traced, and queued on the serial queue as it is, terminators included, unless
 // nothing but blanks and control characters is in it.
 void AcceptBurst(const uint8_t* bytes, size_t n, const IsLayoutKey& isLayoutKey, CodeQueues& queues);
 

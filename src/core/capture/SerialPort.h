@@ -7,15 +7,9 @@
 #include <optional>
 #include <string>
 
-namespace veltra {
+#include "core/settings/Settings.h"
 
-// The line settings as the port object holds them (its p_ fields).
-struct LineSettings {
-    int32_t baudRate = 9600;
-    int32_t byteSize = 8;
-    int32_t parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int32_t stopBits = 0;  // 1, 15 (one and a half) or 2; anything else keeps the port's setting
-};
+namespace veltra {
 
 class SerialPort {
 public:
@@ -23,7 +17,7 @@ public:
 
     // Opens the named port ("COM3") and configures the line and the read
     // time-outs that frame a burst. Raises the class-5 message of the step
-    // that failed (DriverError, g_ErrorText set).
+    // that failed (DriverError) and leaves the port closed.
     virtual void Open(const std::u16string& name, const LineSettings& line) = 0;
 
     // Blocks until one burst has arrived (it ends at a silence on the line or
@@ -39,6 +33,10 @@ public:
 
     // Closes the port if it is open. Never while a Read is pending.
     virtual void Close() noexcept = 0;
+
+    // The identifier the host sees for the port opened last (the handle,
+    // narrowed to 32 bits); kept after Close.
+    virtual int32_t DeviceId() const noexcept = 0;
 };
 
 }  // namespace veltra

@@ -1,4 +1,4 @@
-// RAII owners of Win32 resources, and a scope guard for roll-backs. Glue.
+// RAII owners of Win32 resources. Glue.
 // Each owner is move-only; put() frees what it holds before handing out its
 // address, reset() keeps the thread's last-error code, and the result of a
 // close function is ignored.
@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace veltra {
@@ -66,29 +67,10 @@ struct HkeyTraits {
 };
 using UniqueHkey = Unique<HKEY, HkeyTraits>;
 
-// Runs a roll-back when the scope is left, unless dismissed first:
-//     auto undo = OnScopeExit([&] { port.Close(); });
-//     ... steps that may throw ...
-//     undo.Dismiss();
-template <class Action>
-class ScopeExit {
-public:
-    explicit ScopeExit(Action action) noexcept : action_(std::move(action)) {}
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-    ~ScopeExit() {
-        if (active_) action_();
-    }
-    void Dismiss() noexcept { active_ = false; }
-
-private:
-    Action action_;
-    bool active_ = true;
-};
-
-template <class Action>
-ScopeExit<Action> OnScopeExit(Action action) noexcept {
-    return ScopeExit<Action>(std::move(action));
+// The single narrowing of a handle to the 32-bit device identifier the host
+// sees for a connection.
+inline int32_t DeviceIdOf(const void* handle) noexcept {
+    return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle));
 }
 
 }  // namespace veltra

@@ -102,40 +102,40 @@ const std::vector<ParameterRow>& ParameterTable() {
 }
 
 void SetComPortNumber(StoredSettings& s, const std::u16string& value) {
-    s.propComPortNumber = MatchStored(propComPortNumber, value, Msg::PortNotSupported);
+    s.port = MatchStored(propComPortNumber, value, Msg::PortNotSupported);
 }
 
 void SetSpeed(StoredSettings& s, const std::u16string& value) {
-    s.propSpeed = MatchNumber(propSpeed, value, Msg::SpeedNotSupported, Msg::SpeedWrongType);
+    s.line.baudRate = MatchNumber(propSpeed, value, Msg::SpeedNotSupported, Msg::SpeedWrongType);
 }
 
 void SetDataBit(StoredSettings& s, const std::u16string& value) {
-    s.propDataBit = MatchNumber(propDataBit, value, Msg::DataBitNotSupported, Msg::DataBitWrongType);
+    s.line.dataBits = MatchNumber(propDataBit, value, Msg::DataBitNotSupported, Msg::DataBitWrongType);
 }
 
 void SetStopBits(StoredSettings& s, const std::u16string& value) {
-    s.propStopBits = MatchNumber(propStopBits, value, Msg::StopBitsNotSupported, Msg::StopBitsWrongType);
+    s.line.stopBits = MatchNumber(propStopBits, value, Msg::StopBitsNotSupported, Msg::StopBitsWrongType);
 }
 
 bool SetParity(StoredSettings& s, const std::u16string& value) {
     const int32_t stored = MatchNumber(propParity, value, Msg::ParityNotSupported, Msg::ParityWrongType);
     if (stored != 0 && stored != 1) Raise(Msg::ParityWrongType);
-    s.propParity = stored == 1;
-    return s.propParity;
+    s.line.parity = stored == 1;
+    return s.line.parity;
 }
 
 void SetPrefix(StoredSettings& s, const std::u16string& value) {
-    s.propPrefix = MatchStored(propPrefix, value, Msg::PrefixNotSupported);
+    s.prefix = MatchStored(propPrefix, value, Msg::PrefixNotSupported);
 }
 
 void SetSuffix(StoredSettings& s, const std::u16string& value) {
-    s.propSuffix = MatchStored(propSuffix, value, Msg::SuffixNotSupported);
+    s.suffix = MatchStored(propSuffix, value, Msg::SuffixNotSupported);
 }
 
 void SetTimeOut(StoredSettings& s, std::optional<int32_t> converted) {
     if (!converted) Raise(Msg::TimeOutNotNumber);
     if (*converted < 1 || *converted > 65535) Raise(Msg::TimeOutOutOfRange);
-    s.propTimeOut = *converted;
+    s.timeLimitMs = *converted;
 }
 
 void ApplyTextSetting(StoredSettings& s, int32_t propNumber, const std::u16string& value, I4Converter toI4) {

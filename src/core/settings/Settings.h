@@ -12,17 +12,25 @@
 
 namespace veltra {
 
+// The serial line as the host set it. It passes as it is from the stored
+// settings to the port's configuration.
+struct LineSettings {
+    int32_t baudRate = 0;  // 0 until set
+    int32_t dataBits = 0;  // 5..8; 0 until set
+    int32_t stopBits = 0;  // 1, 15 (one and a half) or 2; 0 until set
+    bool parity = false;   // true: odd parity
+
+    bool Complete() const noexcept { return baudRate != 0 && dataBits != 0 && stopBits != 0; }
+};
+
 // The stored forms that Open, the hook and the dispatch thread read.
 // Empty, 0 and false until the host sets them; nothing resets them.
 struct StoredSettings {
-    std::u16string propComPortNumber;  // "USB" or "COM1".."COM35"
-    int32_t propSpeed = 0;             // baud rate
-    int32_t propDataBit = 0;           // 5..8
-    int32_t propStopBits = 0;          // 1, 15 (one and a half) or 2
-    bool propParity = false;           // true: parity on (odd)
-    int32_t propTimeOut = 0;           // milliseconds, 1..65535
-    std::u16string propPrefix;         // decimal virtual-key code
-    std::u16string propSuffix;         // decimal virtual-key code
+    std::u16string port;     // "USB" or "COM1".."COM35"
+    LineSettings line;
+    int32_t timeLimitMs = 0;  // 1..65535
+    std::u16string prefix;    // decimal virtual-key code
+    std::u16string suffix;    // decimal virtual-key code
 };
 
 // The one set the driver uses, shared by every add-in object of the process.

@@ -1,4 +1,4 @@
-#include "core/capture/CommThread.h"
+#include "core/capture/SerialReader.h"
 
 #include <algorithm>
 #include <array>
@@ -8,10 +8,10 @@
 
 namespace veltra {
 
-TCommThread::TCommThread(SerialPort& port, CodeQueues& queues, IsLayoutKey isLayoutKey)
+SerialReader::SerialReader(SerialPort& port, CodeQueues& queues, IsLayoutKey isLayoutKey)
     : port_(port), queues_(queues), isLayoutKey_(std::move(isLayoutKey)) {}
 
-void TCommThread::Start() {
+void SerialReader::Start() {
     try {
         worker_.Start([this] { return Run(); });
     } catch (const std::system_error&) {
@@ -19,11 +19,11 @@ void TCommThread::Start() {
     }
 }
 
-void TCommThread::Stop() {
+void SerialReader::Stop() {
     worker_.Stop([this] { port_.CancelRead(); });
 }
 
-std::optional<std::u16string> TCommThread::Run() {
+std::optional<std::u16string> SerialReader::Run() {
     try {
         std::array<uint8_t, 1024> buffer{};
         do {

@@ -1,5 +1,5 @@
 // The serial reader thread: reads bursts from the port and queues their text
-// on g_ComQueue. It never talks to the host. Plain standard C++.
+// on the serial queue. It never talks to the host. Plain standard C++.
 #pragma once
 
 #include <chrono>
@@ -13,13 +13,13 @@
 
 namespace veltra {
 
-class TCommThread {
+class SerialReader {
 public:
     // The port, the queues and the predicate must outlive the thread.
-    TCommThread(SerialPort& port, CodeQueues& queues, IsLayoutKey isLayoutKey);
-    ~TCommThread() { Stop(); }
-    TCommThread(const TCommThread&) = delete;
-    TCommThread& operator=(const TCommThread&) = delete;
+    SerialReader(SerialPort& port, CodeQueues& queues, IsLayoutKey isLayoutKey);
+    ~SerialReader() { Stop(); }
+    SerialReader(const SerialReader&) = delete;
+    SerialReader& operator=(const SerialReader&) = delete;
 
     // Starts the read loop: read one burst, hand it to AcceptBurst, then look
     // at the stop request; the first read always happens. A failing read

@@ -1,11 +1,9 @@
-#include "core/capture/uComPort.h"
+#include "core/capture/Win32SerialPort.h"
 
 #include "core/common/Messages.h"
-#include "core/capture/CodeQueues.h"
+#include "core/common/ScopeExit.h"
 
 namespace veltra {
-
-HANDLE g_ComHandle = nullptr;
 
 void Win32SerialPort::Open(const std::u16string& name, const LineSettings& line) {
     if (!readDone_) readDone_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -17,26 +15,23 @@ void Win32SerialPort::Open(const std::u16string& name, const LineSettings& line)
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr));
     // A failed step closes the port again: a leaked handle would keep a real
     // COM port busy until the process ends.
-    auto fail = [this](Msg msg) {
-        handle_.reset();
-        Raise(msg);
-    };
+    auto closeAgain = OnScopeExit([this] { handle_.reset(); });
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!handle_ || !::SetupComm(handle_.get(), 2048, 2048) || !::GetCommState(handle_.get(), &dcb))
-        fail(Msg::PortUnavailable);
+        Raise(Msg::PortUnavailable);
     dcb.BaudRate = static_cast<DWORD>(line.baudRate);
-    dcb.Parity = static_cast<BYTE>(line.parity);
-    dcb.ByteSize = static_cast<BYTE>(line.byteSize);
+    dcb.Parity = line.parity ? ODDPARITY : NOPARITY;
+    dcb.ByteSize = static_cast<BYTE>(line.dataBits);
     switch (line.stopBits) {
     case 1: dcb.StopBits = ONESTOPBIT; break;
     case 15: dcb.StopBits = ONE5STOPBITS; break;
     case 2: dcb.StopBits = TWOSTOPBITS; break;
     default: break;  // keep what the port has
     }
-    if (!::SetCommState(handle_.get(), &dcb)) fail(Msg::PortSetStateFailed);
+    if (!::SetCommState(handle_.get(), &dcb)) Raise(Msg::PortSetStateFailed);
     COMMTIMEOUTS timeouts{};
-    if (!::GetCommTimeouts(handle_.get(), &timeouts)) fail(Msg::PortGetTimeoutsFailed);
+    if (!::GetCommTimeouts(handle_.get(), &timeouts)) Raise(Msg::PortGetTimeoutsFailed);
     // A burst ends 50 ms after its last byte; an empty read returns after
     // 1 x 1024 + 50 ms, so the reader looks at its stop request at least that often.
     timeouts.ReadIntervalTimeout = 50;
@@ -44,7 +39,9 @@ void Win32SerialPort::Open(const std::u16string& name, const LineSettings& line)
     timeouts.ReadTotalTimeoutConstant = 50;
     timeouts.WriteTotalTimeoutMultiplier = 10;
     timeouts.WriteTotalTimeoutConstant = 10;
-    if (!::SetCommTimeouts(handle_.get(), &timeouts)) fail(Msg::PortSetTimeoutsFailed);
+    if (!::SetCommTimeouts(handle_.get(), &timeouts)) Raise(Msg::PortSetTimeoutsFailed);
+    closeAgain.Dismiss();
+    deviceId_ = DeviceIdOf(handle_.get());
 }
 
 std::optional<size_t> Win32SerialPort::Read(uint8_t* buffer, size_t capacity) {
@@ -71,25 +68,6 @@ std::optional<size_t> Win32SerialPort::Read(uint8_t* buffer, size_t capacity) {
 
 bool IsKeyOfCurrentLayout(uint8_t byte) {
     return ::MapVirtualKeyW(byte, 0) != 0 || ::MapVirtualKeyW(byte, 1) != 0 || ::MapVirtualKeyW(byte, 2) != 0;
-}
-
-void T_ComPort::OpenPort(const std::u16string& PortName) {
-    port_.Open(PortName, LineSettings{p_BaudRate, p_ByteSize, p_Parity, p_StopBits});
-    g_ComHandle = port_.Handle();
-    try {
-        reader_.reset(new TCommThread(port_, g_CodeQueues, &IsKeyOfCurrentLayout));
-        reader_->Start();
-    } catch (...) {
-        reader_.reset();
-        port_.Close();
-        Raise(Msg::PortThreadFailed);
-    }
-}
-
-void T_ComPort::ClosePort() noexcept {
-    if (!reader_) return;
-    reader_.reset();  // stops and joins the reader before the port goes
-    port_.Close();
 }
 
 }  // namespace veltra

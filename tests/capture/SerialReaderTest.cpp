@@ -1,4 +1,4 @@
-#include "core/capture/CommThread.h"
+#include "core/capture/SerialReader.h"
 
 #include <gtest/gtest.h>
 
@@ -22,35 +22,35 @@ std::vector<std::u16string> Drain(CodeQueues& queues, QueueId which) {
     return entries;
 }
 
-TEST(TCommThread_, QueuesAndTracesNothing_OnSilentReads) {
+TEST(SerialReader_, QueuesAndTracesNothing_OnSilentReads) {
     TraceRecorder traces;
     CodeQueues queues;
     FakeSerialPort port({SilenceStep(), SilenceStep()});
-    TCommThread reader(port, queues, AnyButC8);
+    SerialReader reader(port, queues, AnyButC8);
     reader.Start();
     ASSERT_TRUE(port.WaitReads(3));
     reader.Stop();
-    EXPECT_EQ(queues.Size(QueueId::Com), 0u);
+    EXPECT_EQ(queues.Size(QueueId::Serial), 0u);
     EXPECT_TRUE(traces.Taken().empty());
     EXPECT_EQ(reader.EndError(), std::nullopt);
 }
 
-TEST(TCommThread_, QueuesEachBurstInOrder_ThroughDecoding) {
+TEST(SerialReader_, QueuesEachBurstInOrder_ThroughDecoding) {
     TraceRecorder traces;
     CodeQueues queues;
     FakeSerialPort port({DataStep("12345\r"), SilenceStep(), DataStep("\r\n"), DataStep(std::string("67\xC8") + '8'),
                          DataStep("90\n")});
-    TCommThread reader(port, queues, AnyButC8);
+    SerialReader reader(port, queues, AnyButC8);
     reader.Start();
     ASSERT_TRUE(port.WaitReads(6));  // the sixth read starts only after the fifth burst was handled
     reader.Stop();
-    EXPECT_EQ(Drain(queues, QueueId::Com), (std::vector<std::u16string>{u"12345\r", u"Error", u"90\n"}));
+    EXPECT_EQ(Drain(queues, QueueId::Serial), (std::vector<std::u16string>{u"12345\r", u"Error", u"90\n"}));
     EXPECT_EQ(traces.Taken(), (std::vector<std::u16string>{u"Пришла строка=12345\r", u"Пришла строка=\r\n",
                                                            u"Пришла строка=Error", u"Пришла строка=90\n"}));
-    EXPECT_EQ(queues.Size(QueueId::Kbd), 0u);
+    EXPECT_EQ(queues.Size(QueueId::Keyboard), 0u);
 }
 
-TEST(TCommThread_, EndsWithReadFailedMessage_WhenReadFails) {
+TEST(SerialReader_, EndsWithReadFailedMessage_WhenReadFails) {
     const struct {
         const char* row;
         ReadStep::Kind failure;
@@ -64,20 +64,20 @@ TEST(TCommThread_, EndsWithReadFailedMessage_WhenReadFails) {
         LanguageScope language(row.english);
         CodeQueues queues;
         FakeSerialPort port({DataStep("1\r"), {row.failure, {}}, DataStep("2\r")});
-        TCommThread reader(port, queues, AnyButC8);
+        SerialReader reader(port, queues, AnyButC8);
         reader.Start();
         ASSERT_TRUE(reader.WaitFinished(kPatience)) << row.row;
         EXPECT_EQ(reader.EndError(), Text(Msg::PortReadFailed)) << row.row;
         EXPECT_EQ(port.Reads(), 2u) << row.row;
-        EXPECT_EQ(Drain(queues, QueueId::Com), std::vector<std::u16string>{u"1\r"}) << row.row;
+        EXPECT_EQ(Drain(queues, QueueId::Serial), std::vector<std::u16string>{u"1\r"}) << row.row;
         reader.Stop();  // returns at once: the thread has ended
     }
 }
 
-TEST(TCommThread_, StopWaitsForPendingRead_AndQueuesWhatItBrought) {
+TEST(SerialReader_, StopWaitsForPendingRead_AndQueuesWhatItBrought) {
     CodeQueues queues;
     FakeSerialPort port({{ReadStep::Hold, Bytes("77\r")}});
-    TCommThread reader(port, queues, AnyButC8);
+    SerialReader reader(port, queues, AnyButC8);
     reader.Start();
     ASSERT_TRUE(port.WaitReads(1));
     auto stopped = std::async(std::launch::async, [&] { reader.Stop(); });
@@ -85,18 +85,18 @@ TEST(TCommThread_, StopWaitsForPendingRead_AndQueuesWhatItBrought) {
     port.Release();
     ASSERT_EQ(stopped.wait_for(kPatience), std::future_status::ready);
     EXPECT_EQ(port.Reads(), 1u) << "no read may start after the stop request";
-    EXPECT_EQ(Drain(queues, QueueId::Com), std::vector<std::u16string>{u"77\r"});
+    EXPECT_EQ(Drain(queues, QueueId::Serial), std::vector<std::u16string>{u"77\r"});
 }
 
-TEST(TCommThread_, ReadsOnce_WhenStoppedRightAfterStart) {
+TEST(SerialReader_, ReadsOnce_WhenStoppedRightAfterStart) {
     CodeQueues queues;
     FakeSerialPort port({DataStep("5\r")});
     {
-        TCommThread reader(port, queues, AnyButC8);
+        SerialReader reader(port, queues, AnyButC8);
         reader.Start();
     }  // the destructor stops and joins
     EXPECT_GE(port.Reads(), 1u);
-    EXPECT_EQ(queues.Front(QueueId::Com), u"5\r");
+    EXPECT_EQ(queues.Front(QueueId::Serial), u"5\r");
 }
 
 }  // namespace
