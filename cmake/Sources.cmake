@@ -54,6 +54,7 @@ set(VELTRA_LOGIC_TESTS
   tests/capture/SerialDecodeTest.cpp
   tests/capture/SerialReaderTest.cpp
   tests/capture/DispatchThreadTest.cpp
+  tests/capture/ConnectionTest.cpp
   tests/com/RegistrationTest.cpp
 )
 

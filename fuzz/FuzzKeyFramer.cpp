@@ -11,8 +11,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "core/common/Messages.h"
 #include "core/capture/KeyFramer.h"
+#include "core/common/Messages.h"
 
 using namespace veltra;
 using fuzz::Ascii;

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "core/common/Messages.h"
-#include "core/common/Text.h"
 #include "core/capture/CodeQueues.h"
 #include "core/capture/SerialDecode.h"
+#include "core/common/Messages.h"
+#include "core/common/Text.h"
 
 using namespace veltra;
 

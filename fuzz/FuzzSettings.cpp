@@ -16,9 +16,9 @@
 
 #include "FuzzCheck.h"
 #include "core/common/Messages.h"
+#include "core/common/Text.h"
 #include "core/settings/Names.h"
 #include "core/settings/Settings.h"
-#include "core/common/Text.h"
 
 using namespace veltra;
 using fuzz::Ascii;

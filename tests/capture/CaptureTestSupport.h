@@ -18,10 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "core/common/Messages.h"
-#include "core/common/Text.h"
 #include "core/capture/DispatchThread.h"
 #include "core/capture/SerialPort.h"
+
+#include "../common/LanguageScope.h"
+#include "core/common/Messages.h"
+#include "core/common/Text.h"
 
 namespace veltra {
 namespace test {
@@ -253,16 +255,6 @@ private:
         static std::vector<std::u16string> lines;
         return lines;
     }
-};
-
-// Sets the language for one test and restores it afterwards.
-class LanguageScope {
-public:
-    explicit LanguageScope(bool english) : saved_(g_LangEnglish) { g_LangEnglish = english; }
-    ~LanguageScope() { g_LangEnglish = saved_; }
-
-private:
-    bool saved_;
 };
 
 }  // namespace test

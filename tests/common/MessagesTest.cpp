@@ -8,17 +8,10 @@
 
 #include "core/common/Text.h"
 
+#include "LanguageScope.h"
+
 namespace veltra {
 namespace {
-
-struct LanguageGuard {
-    bool saved = g_LangEnglish;
-    std::u16string savedLast = g_LastError;
-    ~LanguageGuard() {
-        g_LangEnglish = saved;
-        g_LastError = savedLast;
-    }
-};
 
 TEST(Catalogue, RowsStandInEnumOrder) { EXPECT_TRUE(CatalogueIsOrdered()); }
 
@@ -44,7 +37,7 @@ TEST(Catalogue, TimeOutMessagesHoldOneCarriageReturnAndNoLineFeed) {
 }
 
 TEST(SelectLanguage_, ChoosesRussianOnlyForLowerCaseRu) {
-    LanguageGuard guard;
+    test::LanguageScope guard;
     const struct {
         const char16_t* locale;
         bool english;
@@ -59,7 +52,7 @@ TEST(SelectLanguage_, ChoosesRussianOnlyForLowerCaseRu) {
 }
 
 TEST(Raise_, ThrowsTheMessageOfTheCurrentLanguageAndKeepsItInErrorText) {
-    LanguageGuard guard;
+    test::LanguageScope guard;
     g_LangEnglish = true;
     try {
         Raise(Msg::NoSuchParameter);
@@ -71,7 +64,7 @@ TEST(Raise_, ThrowsTheMessageOfTheCurrentLanguageAndKeepsItInErrorText) {
 }
 
 TEST(DecodeLastError_, MapsEveryClassCharacter) {
-    LanguageGuard guard;
+    test::LanguageScope guard;
     const struct {
         const char16_t* last;
         bool english;
@@ -102,7 +95,7 @@ TEST(DecodeLastError_, MapsEveryClassCharacter) {
 }
 
 TEST(DecodeLastError_, KeepsTheLanguageTheMessageWasRaisedIn) {
-    LanguageGuard guard;
+    test::LanguageScope guard;
     g_LangEnglish = false;
     try {
         Raise(Msg::NoAdditionalActions);

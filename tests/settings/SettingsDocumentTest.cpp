@@ -202,7 +202,7 @@ std::u16string StoreThrough(const std::u16string& name, const std::u16string& te
 }
 
 TEST(SettingsDocument_, OffersOnlyChoicesAndDefaultsThatTheSettersAccept) {
-    LanguageGuard guard;
+    LanguageScope guard;
     const std::map<std::u16string, std::u16string> defaults = {
         {u"propComPortNumber", u"USB"}, {u"propSpeed", u"9600"},   {u"propDataBit", u"8"},  {u"propStopBits", u"1"},
         {u"propParity", u"false"},      {u"propTimeOut", u"1000"}, {u"propPrefix", u"192"}, {u"propSuffix", u"9"},

@@ -167,7 +167,7 @@ void ExpectStores(int32_t prop, const std::u16string& input, const std::u16strin
 }
 
 TEST(Setters, StoreTheNormalisedValue_ForEveryAcceptedInputInEitherLanguage) {
-    LanguageGuard guard;
+    LanguageScope guard;
     for (bool english : {true, false}) {
         g_LangEnglish = english;
         for (const Accepted& row : kAccepted) ExpectStores(row.prop, row.input, row.stored, english);
@@ -265,7 +265,7 @@ std::vector<Rejected> RejectedRows() {
 }
 
 TEST(Setters, RaiseTheirMessageAndKeepThePreviousValue_WhenInputIsNotAccepted) {
-    LanguageGuard guard;
+    LanguageScope guard;
     for (bool english : {true, false}) {
         g_LangEnglish = english;
         for (const Rejected& row : RejectedRows()) {
@@ -309,7 +309,7 @@ TEST(ApplyTextSetting_, ConvertsTheTimeLimitWithTheGivenConverter) {
 }
 
 TEST(ApplyTextSetting_, RaisesNoSuchParameter_ForANumberOutsideTheTable) {
-    LanguageGuard guard;
+    LanguageScope guard;
     g_LangEnglish = true;
     for (int32_t number : {-1, static_cast<int32_t>(kPropCount)}) {
         StoredSettings s = Preset();

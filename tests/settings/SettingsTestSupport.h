@@ -4,20 +4,14 @@
 #include <string>
 
 #include "core/common/Messages.h"
-#include "core/settings/Settings.h"
 #include "core/common/Text.h"
+#include "core/settings/Settings.h"
+
+#include "../common/LanguageScope.h"
 
 namespace veltra {
 
-// Restores the language and the error text a test changed.
-struct LanguageGuard {
-    bool saved = g_LangEnglish;
-    std::u16string savedError = g_ErrorText;
-    ~LanguageGuard() {
-        g_LangEnglish = saved;
-        g_ErrorText = savedError;
-    }
-};
+using test::LanguageScope;
 
 // The stored value of one setting as text, so that tables can name it.
 inline std::u16string StoredText(const StoredSettings& s, int32_t propNumber) {

@@ -56,7 +56,9 @@ public:
 
 private:
     std::deque<std::u16string>& Queue(QueueId which) { return which == QueueId::Keyboard ? keyboard_ : serial_; }
-    const std::deque<std::u16string>& Queue(QueueId which) const { return which == QueueId::Keyboard ? keyboard_ : serial_; }
+    const std::deque<std::u16string>& Queue(QueueId which) const {
+        return which == QueueId::Keyboard ? keyboard_ : serial_;
+    }
 
     mutable std::mutex lock_;
     mutable std::condition_variable changed_;

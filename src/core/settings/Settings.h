@@ -26,7 +26,7 @@ struct LineSettings {
 // The stored forms that Open, the hook and the dispatch thread read.
 // Empty, 0 and false until the host sets them; nothing resets them.
 struct StoredSettings {
-    std::u16string port;     // "USB" or "COM1".."COM35"
+    std::u16string port;  // "USB" or "COM1".."COM35"
     LineSettings line;
     int32_t timeLimitMs = 0;  // 1..65535
     std::u16string prefix;    // decimal virtual-key code

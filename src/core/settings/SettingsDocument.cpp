@@ -3,9 +3,9 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "core/common/Text.h"
 #include "core/settings/Names.h"
 #include "core/settings/Settings.h"
-#include "core/common/Text.h"
 
 namespace veltra {
 

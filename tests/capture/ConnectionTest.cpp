@@ -1,0 +1,119 @@
+#include "core/capture/Connection.h"
+
+#include <gtest/gtest.h>
+
+#include "CaptureTestSupport.h"
+
+namespace veltra {
+namespace {
+
+using namespace test;
+
+class FakeHook : public KeyboardHook {
+public:
+    bool refuse = false;
+    CodeQueues* queues = nullptr;  // where a test types its codes
+
+    bool Install(CodeQueues& q, const StoredSettings&) override {
+        id_ = refuse ? 0 : 9;
+        queues = refuse ? nullptr : &q;
+        return !refuse;
+    }
+    void Remove() noexcept override { queues = nullptr; }
+    int32_t DeviceId() const noexcept override { return id_; }
+
+private:
+    int32_t id_ = 0;
+};
+
+class RefusingPort : public FakeSerialPort {
+public:
+    RefusingPort() : FakeSerialPort({}) {}
+    void Open(const std::u16string&, const LineSettings&) override { Raise(Msg::PortUnavailable); }
+};
+
+struct ModeRow {
+    const char* name;
+    const char16_t* port;
+    int32_t deviceId;      // what the fakes hand out
+    char16_t refusedOpen;  // the class of a second object's Open
+};
+
+const ModeRow kModes[] = {
+    {"keyboard", u"USB", 9, u'2'},
+    {"serial", u"COM3", 5, u'5'},
+};
+
+StoredSettings SettingsFor(const ModeRow& row) {
+    StoredSettings s;
+    s.port = row.port;
+    s.line = {9600, 8, 1, false};
+    s.timeLimitMs = 1000;
+    s.prefix = u"192";
+    s.suffix = u"9";
+    return s;
+}
+
+char16_t ClassOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const DriverError& e) {
+        return e.message().empty() ? u'?' : e.message()[0];
+    }
+    return u'-';
+}
+
+// One lifecycle, both modes: a code reaches the holder's sink with the
+// identifier Open answered; a second object is refused and leaves it alone;
+// after Close nothing more is posted.
+TEST(Connection_, Lifecycle_InBothModes) {
+    for (const ModeRow& row : kModes) {
+        SCOPED_TRACE(row.name);
+        LanguageScope english(true);
+        const StoredSettings settings = SettingsFor(row);
+        FakeHook hook;
+        FakeSerialPort port({DataStep("4607\r")});  // the serial code, trimmed when posted
+        RecordingHost sink;
+        Connection connection(settings, hook, port, [](uint8_t) { return true; });
+        int owner = 0, other = 0;
+
+        ASSERT_TRUE(connection.Attach(&owner));
+        ASSERT_EQ(connection.Open(&owner, sink, true), row.deviceId);
+        if (hook.queues) hook.queues->Append(QueueId::Keyboard, u"4607");
+        ExpectPostings(sink.WaitAccepted(1), {{DecimalText(row.deviceId), u"Barcode", u"4607"}});
+
+        EXPECT_FALSE(connection.Attach(&other));
+        EXPECT_EQ(ClassOf([&] { connection.Open(&other, sink, false); }), row.refusedOpen);
+        EXPECT_EQ(ClassOf([&] { connection.Close(&other); }), u'3');
+        connection.Detach(&other);
+        EXPECT_TRUE(connection.HeldBy(&owner));
+
+        EXPECT_EQ(connection.Close(&owner), 1);
+        EXPECT_FALSE(connection.HeldBy(&owner));
+        EXPECT_EQ(hook.queues, nullptr) << "the hook is removed";
+        connection.Detach(&owner);
+        EXPECT_EQ(sink.Postings().size(), 1u);
+    }
+}
+
+// A step that fails leaves nothing running and no holder.
+TEST(Connection_, FailedOpen_LeavesNothingRunning) {
+    LanguageScope english(true);
+    for (const ModeRow& row : kModes) {
+        SCOPED_TRACE(row.name);
+        const StoredSettings settings = SettingsFor(row);
+        FakeHook hook;
+        hook.refuse = true;
+        RefusingPort port;
+        RecordingHost sink;
+        Connection connection(settings, hook, port, [](uint8_t) { return true; });
+        int owner = 0;
+        ASSERT_TRUE(connection.Attach(&owner));
+        EXPECT_EQ(ClassOf([&] { connection.Open(&owner, sink, true); }), row.refusedOpen);
+        EXPECT_FALSE(connection.HeldBy(&owner));
+        EXPECT_EQ(connection.DeviceId(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace veltra
