@@ -57,7 +57,7 @@ LRESULT CALLBACK Win32KeyboardHook::Procedure(int code, WPARAM removeFlag, LPARA
     MSG* msg = reinterpret_cast<MSG*>(message);
     const HookMessage m{code, static_cast<uintptr_t>(removeFlag), msg ? msg->message : 0u, msg ? msg->wParam : 0};
     // Most messages are no business of ours: a couple of integer tests, then on.
-    const HHOOK hook = self ? self->hook_.get() : nullptr;
+    HHOOK hook = self ? self->hook_.get() : nullptr;
     if (!self || !msg || !self->framer_.Wants(m)) return ::CallNextHookEx(hook, code, removeFlag, message);
     try {
         self->Handle(*msg, m);
