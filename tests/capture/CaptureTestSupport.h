@@ -52,7 +52,16 @@ class FakeSerialPort : public SerialPort {
 public:
     explicit FakeSerialPort(std::vector<ReadStep> script) : script_(std::move(script)) {}
 
-    void Open(const std::u16string& name, const LineSettings&) override {}
+    // Counts the openings; the first refuseOpens of them fail as a missing port does.
+    void Open(const std::u16string& name, const LineSettings&) override {
+        ++opens;
+        if (refuseOpens > 0) {
+            --refuseOpens;
+            Raise(Msg::PortUnavailable);
+        }
+    }
+    std::atomic<int> opens{0};
+    std::atomic<int> refuseOpens{0};
     void Close() noexcept override {}
     int32_t DeviceId() const noexcept override { return 5; }
 

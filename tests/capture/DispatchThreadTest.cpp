@@ -5,6 +5,7 @@
 #include <future>
 
 #include "CaptureTestSupport.h"
+#include "core/capture/SerialDecode.h"
 
 namespace veltra {
 namespace {
@@ -64,16 +65,19 @@ TEST_P(Dispatch, PostsKeyboardCodesInOrder_AsQueued_WithSourceOfTheMoment) {
 
 TEST_P(Dispatch, PostsSerialEntriesTrimmed_AndErrorMarkerAsDriverError) {
     host_.mode = CaptureMode::Serial;
-    for (const char16_t* entry : {u"  123\r\n", u"Error", u"\u001D456\r", u"Error\r\n"})
+    for (const std::u16string& entry : {std::u16string(u"  123\r\n"), std::u16string(u"Error"),
+                                        std::u16string(u"\u001D456\r"), std::u16string(u"Error\r\n"), kLineLostEntry})
         queues_.Append(QueueId::Serial, entry);
     thread_.Start();
     const std::u16string bad = u"Check COM port settings, incorrect values come.";
-    ExpectPostings(host_.WaitAccepted(4), {
-                                              {u"7", u"Barcode", u"123"},
-                                              {u"7", u"DriverError", bad, true, bad},
-                                              {u"7", u"Barcode", u"456"},
-                                              {u"7", u"Barcode", u"Error"},
-                                          });
+    ExpectPostings(host_.WaitAccepted(5),
+                   {
+                       {u"7", u"Barcode", u"123"},
+                       {u"7", u"DriverError", bad, true, bad},
+                       {u"7", u"Barcode", u"456"},
+                       {u"7", u"Barcode", u"Error"},
+                       {u"7", u"DriverError", u"An error occurred while reading from the COM port."},
+                   });
     thread_.Stop();
     EXPECT_EQ(queues_.Size(QueueId::Serial), 0u);
 }
@@ -203,7 +207,7 @@ TEST_P(Dispatch, EndsWithDispatchFailure_WhenModeCannotBeRead) {
     thread_.Start();
     ASSERT_TRUE(thread_.WaitFinished(kPatience));
     EXPECT_EQ(thread_.EndError(), u"4Error when processing flow barcode.");
-    EXPECT_TRUE(host_.Postings().empty());
+    ExpectPostings(host_.Postings(), {{u"7", u"DriverError", u"Error when processing flow barcode."}});
     EXPECT_EQ(queues_.Size(QueueId::Keyboard), 1u);
 }
 

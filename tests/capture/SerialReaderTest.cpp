@@ -26,7 +26,7 @@ TEST(SerialReader_, QueuesAndTracesNothing_OnSilentReads) {
     TraceRecorder traces;
     CodeQueues queues;
     FakeSerialPort port({SilenceStep(), SilenceStep()});
-    SerialReader reader(port, queues, AnyButC8);
+    SerialReader reader(port, queues, AnyButC8, u"COM3", {});
     reader.Start();
     ASSERT_TRUE(port.WaitReads(3));
     reader.Stop();
@@ -40,7 +40,7 @@ TEST(SerialReader_, QueuesEachBurstInOrder_ThroughDecoding) {
     CodeQueues queues;
     FakeSerialPort port({DataStep("12345\r"), SilenceStep(), DataStep("\r\n"), DataStep(std::string("67\xC8") + '8'),
                          DataStep("90\n")});
-    SerialReader reader(port, queues, AnyButC8);
+    SerialReader reader(port, queues, AnyButC8, u"COM3", {});
     reader.Start();
     ASSERT_TRUE(port.WaitReads(6));  // the sixth read starts only after the fifth burst was handled
     reader.Stop();
@@ -50,34 +50,40 @@ TEST(SerialReader_, QueuesEachBurstInOrder_ThroughDecoding) {
     EXPECT_EQ(queues.Size(QueueId::Keyboard), 0u);
 }
 
-TEST(SerialReader_, EndsWithReadFailedMessage_WhenReadFails) {
-    const struct {
-        const char* row;
-        ReadStep::Kind failure;
-        bool english;
-    } rows[] = {
-        {"failed read, English", ReadStep::Fail, true},
-        {"failed read, Russian", ReadStep::Fail, false},
-        {"throwing port", ReadStep::Throw, true},
-    };
-    for (const auto& row : rows) {
-        LanguageScope language(row.english);
+// A lost line is queued once as kLineLostEntry; the port is opened again
+// (here after two refusals) and reading goes on.
+TEST(SerialReader_, LostLine_IsQueuedOnce_AndReadingGoesOn_OnceThePortOpensAgain) {
+    for (const ReadStep::Kind failure : {ReadStep::Fail, ReadStep::Throw}) {
         CodeQueues queues;
-        FakeSerialPort port({DataStep("1\r"), {row.failure, {}}, DataStep("2\r")});
-        SerialReader reader(port, queues, AnyButC8);
+        FakeSerialPort port({DataStep("1\r"), {failure, {}}, DataStep("2\r")});
+        port.refuseOpens = 2;
+        SerialReader reader(port, queues, AnyButC8, u"COM3", {}, 1ms);
         reader.Start();
-        ASSERT_TRUE(reader.WaitFinished(kPatience)) << row.row;
-        EXPECT_EQ(reader.EndError(), Text(Msg::PortReadFailed)) << row.row;
-        EXPECT_EQ(port.Reads(), 2u) << row.row;
-        EXPECT_EQ(Drain(queues, QueueId::Serial), std::vector<std::u16string>{u"1\r"}) << row.row;
-        reader.Stop();  // returns at once: the thread has ended
+        ASSERT_TRUE(port.WaitReads(4));
+        reader.Stop();
+        EXPECT_EQ(reader.EndError(), std::nullopt);
+        EXPECT_EQ(port.opens, 3);
+        EXPECT_EQ(Drain(queues, QueueId::Serial), (std::vector<std::u16string>{u"1\r", kLineLostEntry, u"2\r"}));
     }
+}
+
+TEST(SerialReader_, Stop_EndsThePauseBetweenAttemptsToOpenAgain) {
+    CodeQueues queues;
+    FakeSerialPort port(std::vector<ReadStep>{{ReadStep::Fail, {}}});
+    port.refuseOpens = 1000;
+    SerialReader reader(port, queues, AnyButC8, u"COM3", {}, 10s);
+    reader.Start();
+    ASSERT_TRUE(port.WaitReads(1));
+    const auto begin = std::chrono::steady_clock::now();
+    reader.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
+    EXPECT_EQ(port.opens, 0);
 }
 
 TEST(SerialReader_, StopWaitsForPendingRead_AndQueuesWhatItBrought) {
     CodeQueues queues;
     FakeSerialPort port({{ReadStep::Hold, Bytes("77\r")}});
-    SerialReader reader(port, queues, AnyButC8);
+    SerialReader reader(port, queues, AnyButC8, u"COM3", {});
     reader.Start();
     ASSERT_TRUE(port.WaitReads(1));
     auto stopped = std::async(std::launch::async, [&] { reader.Stop(); });
@@ -92,7 +98,7 @@ TEST(SerialReader_, ReadsOnce_WhenStoppedRightAfterStart) {
     CodeQueues queues;
     FakeSerialPort port({DataStep("5\r")});
     {
-        SerialReader reader(port, queues, AnyButC8);
+        SerialReader reader(port, queues, AnyButC8, u"COM3", {});
         reader.Start();
     }  // the destructor stops and joins
     EXPECT_GE(port.Reads(), 1u);

@@ -56,7 +56,7 @@ int32_t Connection::Open(Holder holder, EventSink& sink, bool mayUsePort) {
         serialId_ = port_.DeviceId();
         auto closePort = OnScopeExit([this] { CloseSerial(); });
         try {
-            reader_ = std::make_unique<SerialReader>(port_, queues_, isLayoutKey_);
+            reader_ = std::make_unique<SerialReader>(port_, queues_, isLayoutKey_, settings_.port, settings_.line);
             reader_->Start();
         } catch (...) {
             Raise(Msg::PortThreadFailed);

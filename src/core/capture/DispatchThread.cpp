@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "core/capture/SerialDecode.h"
 #include "core/common/Messages.h"
 #include "core/common/Text.h"
 
@@ -19,6 +20,9 @@ std::optional<QueueId> QueueOf(CaptureMode mode) {
     }
     return std::nullopt;
 }
+
+// A message as the data of a driver-error event, which carries no class character.
+std::u16string EventText(Msg msg) { return Text(msg).substr(1); }
 
 }  // namespace
 
@@ -44,9 +48,10 @@ void DispatchThread::Stop() {
 }
 
 std::optional<std::u16string> DispatchThread::Run() {
+    // The catalogue's own texts, in the language of the start.
+    const std::u16string& barcodeName = Text(Msg::BarcodeEvent);
+    const std::u16string& driverErrorName = Text(Msg::DriverErrorEvent);
     try {
-        const std::u16string barcodeName = Text(Msg::BarcodeEvent);
-        const std::u16string driverErrorName = Text(Msg::DriverErrorEvent);
         const std::atomic<bool>& stop = worker_.StopRequest();
         do {
             const Pass pass = RunPass(barcodeName, driverErrorName);
@@ -57,7 +62,16 @@ std::optional<std::u16string> DispatchThread::Run() {
         return std::nullopt;
     } catch (...) {
         g_ErrorText = Text(Msg::DispatchFailure);
+        TellHostOfFailure(driverErrorName);
         return g_ErrorText;
+    }
+}
+
+void DispatchThread::TellHostOfFailure(const std::u16string& driverErrorName) noexcept {
+    // One attempt: whatever failed may fail again, and nobody else would post.
+    try {
+        host_.Post(DecimalText(host_.DeviceId()), driverErrorName, EventText(Msg::DispatchFailure));
+    } catch (...) {
     }
 }
 
@@ -75,6 +89,9 @@ DispatchThread::Pass DispatchThread::RunPass(const std::u16string& barcodeName, 
         name = &driverErrorName;
         data = Text(Msg::BadSerialData);
         g_ErrorText = data;
+    } else if (*entry == kLineLostEntry) {
+        name = &driverErrorName;
+        data = EventText(Msg::PortReadFailed);
     } else if (entry->empty()) {
         queues_.PopFront(*queue);  // no text to post
         return Pass::Done;

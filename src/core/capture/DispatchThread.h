@@ -73,10 +73,13 @@ public:
     // behind it, nothing is lost. Keyboard entries are posted as queued;
     // serial entries trimmed of blanks and control characters, and the entry
     // u"Error" as the driver-error event with the BadSerialData text of the
-    // language of the moment (also left in g_ErrorText). The source is the
-    // decimal host.DeviceId() of the moment of posting. Any failure other than
-    // a refused posting ends the loop with DispatchFailure in g_ErrorText (and
-    // in EndError).
+    // language of the moment (also left in g_ErrorText), and the entry
+    // kLineLostEntry as the driver-error event with the PortReadFailed text
+    // without its class character. The source is the decimal host.DeviceId()
+    // of the moment of posting. Any failure other than a refused posting ends
+    // the loop with DispatchFailure in g_ErrorText (and in EndError), and the
+    // host is told once, with that text as a driver-error event (no class
+    // character) if it takes it.
     void Start();
 
     // Asks the loop to end and waits for it: it ends after the pass in
@@ -98,6 +101,7 @@ private:
     enum class Pass { Idle, Done, Refused };
 
     std::optional<std::u16string> Run();
+    void TellHostOfFailure(const std::u16string& driverErrorName) noexcept;
     Pass RunPass(const std::u16string& barcodeName, const std::u16string& driverErrorName);
 
     DispatchHost& host_;

@@ -22,6 +22,11 @@ using IsLayoutKey = std::function<bool(uint8_t byte)>;
 // reports as bad serial data. No bytes give an empty text.
 std::u16string DecodeBurst(const uint8_t* bytes, size_t n, const IsLayoutKey& isLayoutKey);
 
+// The entry the reader queues when the line is lost (a read failed: the port
+// went away, or its device was unplugged). No burst reads so: the characters
+// of a burst are at most U+00FF.
+inline const std::u16string kLineLostEntry = u"\uFFFFline lost";
+
 // What the reader does with the bytes of one read. An empty read (the read
 // time-out passed in silence) does nothing. Otherwise the decoded text is
 // traced, and queued on the serial queue as it is, terminators included, unless

@@ -23,7 +23,8 @@ public:
     // Blocks until one burst has arrived (it ends at a silence on the line or
     // when capacity is reached) or the read time-out has passed in silence.
     // Returns the number of bytes put into buffer, 0 for a silent time-out,
-    // or nothing when the read failed. Called by the reader thread only.
+    // or nothing when the read failed: the line is lost (the port went away,
+    // or its device was unplugged). Called by the reader thread only.
     virtual std::optional<size_t> Read(uint8_t* buffer, size_t capacity) = 0;
 
     // Makes a pending Read return now, with what it has received so far,

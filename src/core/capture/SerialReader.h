@@ -15,23 +15,29 @@ namespace veltra {
 
 class SerialReader {
 public:
-    // The port, the queues and the predicate must outlive the thread.
-    SerialReader(SerialPort& port, CodeQueues& queues, IsLayoutKey isLayoutKey);
+    // The port, the queues and the predicate must outlive the thread. The
+    // port is open; portName and line are what it was opened with, and what
+    // it is opened with again after a loss.
+    SerialReader(SerialPort& port, CodeQueues& queues, IsLayoutKey isLayoutKey, std::u16string portName,
+                 LineSettings line, std::chrono::milliseconds reopenPause = std::chrono::seconds(1));
     ~SerialReader() { Stop(); }
     SerialReader(const SerialReader&) = delete;
     SerialReader& operator=(const SerialReader&) = delete;
 
     // Starts the read loop: read one burst, hand it to AcceptBurst, then look
-    // at the stop request; the first read always happens. A failing read
-    // ends the loop with the PortReadFailed message in that thread's
-    // g_ErrorText (and in EndError); the port stays open. Raises
-    // PortThreadFailed when no thread can be created. Does nothing while a
-    // thread is held. Start and Stop belong to the owner's thread.
+    // at the stop request; the first read always happens. A read that fails
+    // (or throws) means the line is lost: kLineLostEntry is queued once, the
+    // port is closed, and about once a second the reader opens it again with
+    // the same name and settings until that succeeds (reading goes on) or a
+    // stop is requested. Raises PortThreadFailed when no thread can be
+    // created. Does nothing while a thread is held. Start and Stop belong to
+    // the owner's thread.
     void Start();
 
     // Asks the loop to end, cancels a pending read (what it brought is
-    // still queued) and waits for the loop. Returns at once when the loop
-    // has already ended or never started.
+    // still queued) or the pause between two attempts to open the port again,
+    // and waits for the loop. Returns at once when the loop has already ended
+    // or never started.
     void Stop();
 
     // Waits up to timeout for the loop to end by itself; true when it has.
@@ -42,10 +48,15 @@ public:
 
 private:
     std::optional<std::u16string> Run();
+    bool ReadOnce(uint8_t* buffer, size_t capacity);
+    bool Reopen();
 
     SerialPort& port_;
     CodeQueues& queues_;
     IsLayoutKey isLayoutKey_;
+    const std::u16string portName_;
+    const LineSettings line_;
+    const std::chrono::milliseconds reopenPause_;  // between two attempts to open a lost port
     WorkerThread worker_;
 };
 

@@ -57,12 +57,18 @@ std::optional<size_t> Win32SerialPort::Read(uint8_t* buffer, size_t capacity) {
         if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) ::CancelIo(handle_.get());
     }
     // A read that ended at its time-out (Wine reports ERROR_TIMEOUT) or was
-    // cancelled still reports the bytes it had received.
+    // cancelled still reports the bytes it had received. A device that goes
+    // away fails the pending read (Wine: ERROR_BROKEN_PIPE; Windows drivers:
+    // access denied, device removed and the like).
     DWORD got = 0;
     if (!::GetOverlappedResult(handle_.get(), &overlapped, &got, TRUE)) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_TIMEOUT && error != ERROR_OPERATION_ABORTED) return std::nullopt;
     }
+    // A driver that only goes silent once its device is gone still fails
+    // the line's status query.
+    DWORD errors = 0;
+    if (got == 0 && !::ClearCommError(handle_.get(), &errors, nullptr)) return std::nullopt;
     return got;
 }
 
