@@ -419,7 +419,7 @@ TEST_F(Serial, Done_ReturnsPromptly_AndNothingIsPostedAfter_WhileTheHostRefusesE
 
 // The second line of the fixture loses its far end for good once the test
 // creates the hang-up file: socat ends and its pseudo-terminal goes away.
-TEST_F(SerialOpen, Close_ReturnsOne_WhenTheLineHangsUpDuringARead) {
+TEST_F(SerialOpen, LineHangsUp_IsToldOnce_AndCloseReturnsOnePromptly) {
     const std::wstring port = Env(L"VELTRA_HANGUP_PORT"), file = Env(L"VELTRA_HANGUP_FILE");
     if (port.empty() || file.empty())
         GTEST_SKIP() << "no line to hang up: run through CTest, which sets VELTRA_HANGUP_PORT and VELTRA_HANGUP_FILE";
@@ -434,11 +434,20 @@ TEST_F(SerialOpen, Close_ReturnsOne_WhenTheLineHangsUpDuringARead) {
     const std::wstring line = path.substr(0, path.rfind(L'\\')) + L"\\line2";
     for (int i = 0; i < 500 && ::GetFileAttributesW(line.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(10);
     ASSERT_EQ(::GetFileAttributesW(line.c_str()), INVALID_FILE_ATTRIBUTES) << "socat did not end";
-    std::this_thread::sleep_for(2500ms);  // more than two idle reads on the dead line
+    // The loss is told once, at once; the attempts to open the line again
+    // (about one a second) tell nothing more.
+    ASSERT_TRUE(host.WaitForEvents(1, 1s)) << "no event within a second of the loss";
+    std::this_thread::sleep_for(2500ms);
+    const std::vector<HostEvent> events = host.Events();
+    ASSERT_EQ(events.size(), 1u) << Recording(events);
+    EXPECT_EQ(events[0].source, o.id);
+    EXPECT_EQ(events[0].name, u"DriverError");
+    EXPECT_EQ(events[0].data, u"An error occurred while reading from the COM port.");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Close(o.id), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
-    EXPECT_TRUE(host.Events().empty()) << Recording(host.Events());
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(host.Events().size(), 1u) << "nothing is posted after Close";
 }
 
 TEST_F(Serial, OpenCloseCycles_LeaveHandlesAndThreadsFlat) { OpenCloseCycles("serial", 200); }
