@@ -112,8 +112,8 @@ std::u16string SystemMessage(HRESULT hr, const std::u16string& insert) {
 }
 
 std::u16string PrintEvent(const substitute::HostEvent& event) {
-    const std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name +
-                                u"  data=\"" + Visible(event.data) + u"\"";
+    std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
+                          Visible(event.data) + u"\"";
     // Events always go to stdout; with --json it carries nothing else.
     if (g_Options.json) {
         Write(stdout, u"{\"time\":\"" + Timestamp() + u"\",\"source\":" + JsonString(event.source) + u",\"event\":" +

@@ -51,6 +51,7 @@ public:
     };
     Creation Create(const wchar_t* progId = kProgId);
 
+    // The calls below need a created component.
     bool Created() const { return static_cast<bool>(init_) && ext_ && locale_; }
     IInitDone* init() const { return init_.get(); }
     ILanguageExtender* ext() const { return ext_.get(); }
