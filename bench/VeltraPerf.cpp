@@ -1,6 +1,6 @@
-// VeltraPerf: measures the scan-to-event path of the driver through COM, as a
-// minimal host holds it, and prints one table plus one machine-readable line
-// per figure ("PERF arch=... figure=... key=value ...").
+// VeltraPerf: measures the scan-to-event path of the driver through COM, as
+// the substitute host (tools/host) holds it, and prints one table plus one
+// machine-readable line per figure ("PERF arch=... figure=... key=value ...").
 //
 //   VeltraPerf.exe [--quick] [--only FIGURES]
 //
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -24,9 +25,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/common/Text.h"
-#include "com/host/AddInLib.h"
 #include "com/addin/ComOwners.h"
+#include "core/common/Text.h"
+#include "host/HostConnection.h"
+#include "host/HostedComponent.h"
+#include "host/ServerRegistration.h"
 
 namespace {
 
@@ -59,49 +62,18 @@ double Percentile(std::vector<double> v, double p) {
 
 // ---- the host ----------------------------------------------------------------
 
-// Accepts every event and notes when it arrived and what it carried.
-class PerfHost final : public IDispatch, public IAsyncEvent {
+// The substitute host's connection object, noting when each event arrived.
+// While held, the host takes no event: the listener waits before it notes one.
+class PerfHost {
 public:
-    PerfHost() : arrived_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~PerfHost() { ::CloseHandle(arrived_); }
+    PerfHost() {
+        connection.SetListener([this](const substitute::HostEvent&) { Arrived(); });
+    }
+    ~PerfHost() { connection.SetListener(nullptr); }
+    PerfHost(const PerfHost&) = delete;
+    PerfHost& operator=(const PerfHost&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) *out = static_cast<IDispatch*>(this);
-        else if (IsEqualIID(iid, IID_IAsyncEvent)) *out = static_cast<IAsyncEvent*>(this);
-        else return E_NOINTERFACE;
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives as long as the program
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP SetEventBufferDepth(long) override { return S_OK; }
-    STDMETHODIMP UnusedSlot2() override { return E_NOTIMPL; }
-    STDMETHODIMP ExternalEvent(BSTR, BSTR, BSTR data) override {
-        {
-            std::unique_lock<std::mutex> guard(holdLock_);
-            released_.wait(guard, [this] { return !held_; });
-        }
-        const double at = NowUs();
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            stamps_.push_back(at);
-            datas_.push_back(FromBstr(data));
-        }
-        count_.fetch_add(1);
-        ::SetEvent(arrived_);
-        return S_OK;
-    }
-    STDMETHODIMP UnusedSlot4() override { return E_NOTIMPL; }
-
-    size_t Count() const { return count_.load(); }
-    // While held, ExternalEvent waits before it takes an event.
+    size_t Count() const { return connection.EventCount(); }
     void Hold() {
         std::lock_guard<std::mutex> guard(holdLock_);
         held_ = true;
@@ -114,33 +86,37 @@ public:
         released_.notify_all();
     }
     // Waits until count events have arrived; false after timeoutMs.
-    bool WaitFor(size_t count, DWORD timeoutMs) {
-        const double end = NowUs() + timeoutMs * 1000.0;
-        while (Count() < count) {
-            const double left = end - NowUs();
-            if (left <= 0) return false;
-            ::WaitForSingleObject(arrived_, static_cast<DWORD>(left / 1000) + 1);
-        }
-        return true;
+    bool WaitFor(size_t count, DWORD timeoutMs) const {
+        return connection.WaitForEvents(count, std::chrono::milliseconds(timeoutMs));
     }
     double Stamp(size_t i) {
         std::lock_guard<std::mutex> guard(lock_);
         return stamps_[i];
     }
-    std::vector<std::u16string> Datas() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return datas_;
+    std::vector<std::u16string> Datas() const {
+        std::vector<std::u16string> datas;
+        for (const substitute::HostEvent& e : connection.Events()) datas.push_back(e.data);
+        return datas;
     }
 
+    substitute::HostConnection connection;
+
 private:
+    void Arrived() {
+        {
+            std::unique_lock<std::mutex> guard(holdLock_);
+            released_.wait(guard, [this] { return !held_; });
+        }
+        const double at = NowUs();
+        std::lock_guard<std::mutex> guard(lock_);
+        stamps_.push_back(at);
+    }
+
     std::mutex holdLock_;
     std::condition_variable released_;
     bool held_ = false;
-    HANDLE arrived_;
-    std::atomic<size_t> count_{0};
     std::mutex lock_;
     std::vector<double> stamps_;
-    std::vector<std::u16string> datas_;
 };
 
 // ---- the driver through COM ------------------------------------------------------
@@ -148,20 +124,17 @@ private:
 class Driver {
 public:
     explicit Driver(PerfHost& host) {
-        CLSID clsid;
-        HRESULT hr = ::CLSIDFromProgID(L"AddIn.VeltraScanner", &clsid);
-        if (FAILED(hr)) Fail("the driver is not registered", hr);
-        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, init_.put_void());
-        if (FAILED(hr)) Fail("CoCreateInstance", hr);
-        if (FAILED(hr = init_->QueryInterface(IID_ILanguageExtender, ext_.put_void()))) Fail("ILanguageExtender", hr);
-        if (FAILED(hr = init_->Init(static_cast<IDispatch*>(&host)))) Fail("Init", hr);
-        ComPtr<ILocale> locale;
-        if (SUCCEEDED(init_->QueryInterface(IID_ILocale, locale.put_void()))) {
-            UniqueBstr en(::SysAllocString(L"en_US"));
-            locale->SetLocale(en.get());
-        }
+        using Step = substitute::HostedComponent::Step;
+        const substitute::HostedComponent::Creation created = component_.Create();
+        if (created.step == Step::Lookup) Fail("the driver is not registered", created.hr);
+        if (FAILED(created.hr))
+            Fail(created.step == Step::Instance ? "CoCreateInstance" : "its interfaces", created.hr);
+        if (const HRESULT hr = component_.Init(host.connection); FAILED(hr)) Fail("Init", hr);
+        component_.SetLocale(L"en_US");
     }
-    ~Driver() { init_->Done(); }
+    ~Driver() { component_.Done(); }
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
 
     void Set(const std::u16string& name, const std::u16string& value) {
         if (Call(4, {name, value}).first != 1) Fail("SetParameter refused a value");
@@ -176,39 +149,17 @@ public:
 private:
     // Calls a command; its result and its first parameter afterwards, as text.
     std::pair<long, std::u16string> Call(long method, const std::vector<std::u16string>& inputs) {
-        const long count = static_cast<long>(inputs.size());
-        SAFEARRAY* array = ::SafeArrayCreateVector(VT_VARIANT, 0, count);
-        for (long i = 0; i < count; ++i) {
-            Variant v;
-            v.set_text(inputs[i]);
-            ::SafeArrayPutElement(array, &i, v.get());
-        }
-        Variant result;
-        const HRESULT hr = ext_->CallAsFunc(method, result.get(), &array);
-        long zero = 0;
-        Variant first, text;
-        ::SafeArrayGetElement(array, &zero, first.get());
-        ::SafeArrayDestroy(array);
-        std::u16string out;
-        if (SUCCEEDED(::VariantChangeType(text.get(), first.get(), 0, VT_BSTR))) out = FromBstr(V_BSTR(text.get()));
-        return {SUCCEEDED(hr) && result.type() == VT_I4 ? V_I4(result.get()) : -1, out};
+        const substitute::HostedComponent::CallResult r =
+            component_.CallWithTexts(method, static_cast<long>(inputs.size()), inputs);
+        return {SUCCEEDED(r.hr) && r.result.type() == VT_I4 ? V_I4(r.result.get()) : -1, r.textParams[0]};
     }
 
-    ComPtr<IInitDone> init_;
-    ComPtr<ILanguageExtender> ext_;
+    substitute::HostedComponent component_;
 };
 
 void RegisterDriver() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dll(path, n);
-    dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"VeltraScanner.dll";
-    const HMODULE module = ::LoadLibraryW(dll.c_str());
-    if (!module) Fail("cannot load VeltraScanner.dll", ::GetLastError());
-    const auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(module, "DllRegisterServer")));
-    if (!reg || FAILED(reg())) Fail("DllRegisterServer failed");
-    ::FreeLibrary(module);
+    const HRESULT hr = substitute::RegisterServer(substitute::BesideProgram(L"VeltraScanner.dll"), true);
+    if (FAILED(hr)) Fail("cannot register VeltraScanner.dll", hr);
 }
 
 // ---- the host's window and message loop -------------------------------------------
@@ -325,7 +276,7 @@ void KeyboardLatency(Driver& d, PerfHost& host, Window& w) {
             queue.pop_front();
             guard.unlock();
             UniqueBstr s = MakeBstr(u"1"), n = MakeBstr(u"Barcode"), b = MakeBstr(data);
-            host.ExternalEvent(s.get(), n.get(), b.get());
+            host.connection.ExternalEvent(s.get(), n.get(), b.get());
             guard.lock();
         }
     });
@@ -696,7 +647,8 @@ int main(int argc, char** argv) {
         else Fail("usage: VeltraPerf [--quick] [--only FIGURES, e.g. 15]");
     }
     const auto wanted = [&](char figure) { return only.find(figure) != std::string::npos; };
-    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) Fail("CoInitializeEx");
+    const substitute::ComApartment com;
+    if (FAILED(com.result())) Fail("CoInitializeEx", com.result());
     RegisterDriver();
     {
         PerfHost host;
@@ -717,6 +669,5 @@ int main(int argc, char** argv) {
             std::printf("| %-38s | %-62s | %-44s | %-10s |\n", r.figure.c_str(), r.measured.c_str(), r.floor.c_str(),
                         r.ratio.c_str());
     }
-    ::CoUninitialize();
     return 0;
 }

@@ -47,9 +47,17 @@ set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
 target_link_libraries(logic_tests PRIVATE veltra_logic gtest_main)
 
+# The substitute host: what a host of the platform does with the component
+# (its connection object, creating and calling it, registering the library),
+# for the COM tests, the test bench and the perf program.
+add_library(veltra_substitute_host STATIC tools/host/HostConnection.cpp tools/host/HostedComponent.cpp
+            tools/host/ServerRegistration.cpp)
+target_include_directories(veltra_substitute_host PUBLIC tools)
+target_link_libraries(veltra_substitute_host PUBLIC veltra_win_common)
+
 add_executable(wine_tests ${VELTRA_WINE_TESTS})
 target_include_directories(wine_tests PRIVATE tests/wine)
-target_link_libraries(wine_tests PRIVATE veltra_win_common gtest)
+target_link_libraries(wine_tests PRIVATE veltra_substitute_host gtest)
 # The test programs and GoogleTest need no optimisation (the DLL and the code
 # under test keep the build's own): it would make them compile 1.5 times as
 # long. The headers every test file starts with are parsed once per program.
@@ -89,15 +97,17 @@ set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" 
     "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed;\
 VELTRA_HANGUP_PORT=${VELTRA_HANGUP_PORT};VELTRA_HANGUP_FILE=${VELTRA_SERIAL_DIR}/hangup")
 
-add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchKeyboard.cpp tools/VeltraBench.rc)
+add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchCommandLine.cpp tools/BenchOutput.cpp
+               tools/BenchDriver.cpp tools/BenchRegistration.cpp tools/BenchReports.cpp tools/BenchScan.cpp
+               tools/BenchKeyboard.cpp tools/VeltraBench.rc)
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
-target_link_libraries(VeltraBench PRIVATE veltra_win_common version)
+target_link_libraries(VeltraBench PRIVATE veltra_substitute_host version)
 
 # The performance benchmark (./run bench); not a test.
 add_executable(VeltraPerf bench/VeltraPerf.cpp)
-target_link_libraries(VeltraPerf PRIVATE veltra_win_common)
+target_link_libraries(VeltraPerf PRIVATE veltra_substitute_host)
 add_dependencies(VeltraPerf VeltraScanner)
 
 # Keyboard capture end to end through the X keyboard path (Xvfb, a window of

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "BenchHost.h"
+#include "BenchCommands.h"
+#include "BenchOutput.h"
 #include "core/common/Text.h"
 
 namespace veltra::bench {
@@ -126,12 +127,12 @@ HWND CreateScreen(Screen& screen) {
 class ScreenScope {
 public:
     ScreenScope(Driver& d, Screen& screen) : driver_(d), screen_(screen) {
-        d.host.SetListener([&screen](const std::u16string& line) { screen.EventArrived(line); });
+        d.AlsoShowEvents([&screen](const std::u16string& line) { screen.EventArrived(line); });
     }
     ScreenScope(const ScreenScope&) = delete;
     ScreenScope& operator=(const ScreenScope&) = delete;
     ~ScreenScope() {
-        driver_.host.SetListener(nullptr);
+        driver_.AlsoShowEvents(nullptr);
         if (screen_.hwnd) ::DestroyWindow(screen_.hwnd);
     }
 
@@ -151,7 +152,7 @@ bool RunKeyboardWindow(Driver& d, const Limits& limits) {
                                                 u"; без дисплея задайте в Wine драйвер графики null")};
     }
     ScreenScope scope(d, screen);
-    const size_t before = d.host.Events();
+    const size_t before = d.Events();
     // The hook is installed on this thread, the one that runs the window.
     const Driver::Result opened = d.Call(u"Open", 1);
     d.Check(opened, u"Open");
@@ -167,9 +168,7 @@ bool RunKeyboardWindow(Driver& d, const Limits& limits) {
     const bool reached = WaitForLimits(d, limits, before, [&screen] { return screen.closed; });
 
     // Close ends the dispatch thread, so no event can arrive for the window after it.
-    d.Check(d.Call(u"Close", 1, {device}), u"Close");
-    PrintLine(Say(u"closed after ", u"отключено, событий: ") +
-              DecimalText(static_cast<long long>(d.host.Events() - before)) + Say(u" events", u""));
+    EndScan(d, device, before);
     return reached;
 }
 

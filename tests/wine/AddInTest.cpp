@@ -27,9 +27,9 @@ TEST_F(AddIn, Done_ReleasesEveryHostReferenceAndIsSafeTwice) {
 
 TEST(AddInInit, Init_FailsCleanly_WhenHostOffersNoEventSinkOrRefusesTheDepth) {
     for (int refuseDepth : {0, 1}) {
-        RecordingHost host;
+        HostConnection host;
         if (refuseDepth) host.RefuseBufferDepth(E_FAIL);
-        else host.offerAsyncEvent = false;
+        else host.OfferAsyncEvent(false);
         Component c;
         ASSERT_TRUE(c.Created());
         EXPECT_TRUE(FAILED(c.Init(host))) << refuseDepth;
@@ -39,11 +39,12 @@ TEST(AddInInit, Init_FailsCleanly_WhenHostOffersNoEventSinkOrRefusesTheDepth) {
 }
 
 TEST_F(AddIn, GetInfo_WritesTextVersionIntoElementZeroOnly) {
-    SAFEARRAY* info = ::SafeArrayCreateVector(VT_VARIANT, 0, 2);
+    const UniqueSafeArray array = MakeVariantArray(2);
     Variant sentinel;
     sentinel.set_i4(77);
     long one = 1;
-    ::SafeArrayPutElement(info, &one, sentinel.get());
+    ::SafeArrayPutElement(array.get(), &one, sentinel.get());
+    SAFEARRAY* info = array.get();
     EXPECT_EQ(c.init()->GetInfo(&info), S_OK);
     Variant v0, v1;
     long zero = 0;
@@ -52,7 +53,6 @@ TEST_F(AddIn, GetInfo_WritesTextVersionIntoElementZeroOnly) {
     EXPECT_EQ(v0.type(), VT_BSTR);
     EXPECT_EQ(Str(V_BSTR(v0.get())), u"2000");
     EXPECT_EQ(V_I4(v1.get()), 77);
-    ::SafeArrayDestroy(info);
     EXPECT_EQ(c.init()->GetInfo(nullptr), E_POINTER);
 }
 
@@ -237,7 +237,8 @@ TEST_F(AddIn, CallAsFunc_WithNoArray_ReadsEmptyAndWritesNothing) {
 }
 
 TEST_F(AddIn, CallAsFunc_IgnoresAnArrayOfAnotherElementType) {
-    SAFEARRAY* ints = ::SafeArrayCreateVector(VT_I4, 0, 7);
+    const UniqueSafeArray array(::SafeArrayCreateVector(VT_I4, 0, 7));
+    SAFEARRAY* ints = array.get();
     Variant result;
     EXPECT_EQ(c.ext()->CallAsFunc(1, result.get(), &ints), S_OK);
     long value = -1;
@@ -245,12 +246,12 @@ TEST_F(AddIn, CallAsFunc_IgnoresAnArrayOfAnotherElementType) {
         ::SafeArrayGetElement(ints, &i, &value);
         EXPECT_EQ(value, 0) << i;
     }
-    ::SafeArrayDestroy(ints);
 }
 
 TEST_F(AddIn, CallAsFunc_AddressesElementsByIndex_WhenTheLowerBoundIsNotZero) {
     SAFEARRAYBOUND bound{7, 1};  // elements 1..7: parameter 0 has no element
-    SAFEARRAY* array = ::SafeArrayCreate(VT_VARIANT, 1, &bound);
+    const UniqueSafeArray owner(::SafeArrayCreate(VT_VARIANT, 1, &bound));
+    SAFEARRAY* array = owner.get();
     Variant result;
     EXPECT_EQ(c.ext()->CallAsFunc(1, result.get(), &array), S_OK);
     EXPECT_EQ(V_I4(result.get()), 1);
@@ -260,7 +261,6 @@ TEST_F(AddIn, CallAsFunc_AddressesElementsByIndex_WhenTheLowerBoundIsNotZero) {
     ::SafeArrayGetElement(array, &seven, v7.get());
     EXPECT_EQ(v1.type(), VT_BSTR) << "parameter 1, the description";
     EXPECT_EQ(v7.type(), VT_EMPTY) << "there is no parameter 7";
-    ::SafeArrayDestroy(array);
 }
 
 TEST_F(AddIn, Dispatch_RefusesEveryOperation) {

@@ -5,6 +5,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
+
+#include "core/common/Text.h"
 
 namespace veltra::test {
 
@@ -73,147 +76,105 @@ void ExpectFlatOverCycles(const char* label, int cycles, const std::function<voi
     EXPECT_LE(threadsAfter, threads + 2) << label;
 }
 
-// ---- RecordingHost ---------------------------------------------------------
+// ---- Failure messages --------------------------------------------------------
 
-STDMETHODIMP RecordingHost::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) *out = static_cast<IDispatch*>(this);
-    else if (IsEqualIID(iid, IID_IAsyncEvent) && offerAsyncEvent) *out = static_cast<IAsyncEvent*>(this);
-    else if (IsEqualIID(iid, IID_IErrorLog)) *out = static_cast<IErrorLog*>(this);
-    else if (IsEqualIID(iid, IID_IStatusLine)) *out = static_cast<IStatusLine*>(this);
-    else if (IsEqualIID(iid, IID_IExtWndsSupport)) *out = static_cast<IExtWndsSupport*>(this);
-    else return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-void RecordingHost::RefuseEvents(HRESULT result) {
-    std::lock_guard<std::mutex> guard(lock_);
-    eventResult_ = result;
-}
-
-std::vector<HostEvent> RecordingHost::Events() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return events_;
-}
-
-std::vector<long> RecordingHost::BufferDepths() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return depths_;
-}
-
-size_t RecordingHost::RefusedCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return refused_;
-}
-
-bool RecordingHost::WaitForEvents(size_t count, std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, timeout, [&] { return events_.size() >= count; });
-}
-
-STDMETHODIMP RecordingHost::SetEventBufferDepth(long depth) {
-    std::lock_guard<std::mutex> guard(lock_);
-    depths_.push_back(depth);
-    return depthResult_;
-}
-
-STDMETHODIMP RecordingHost::ExternalEvent(BSTR source, BSTR message, BSTR data) {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (FAILED(eventResult_)) {
-        ++refused_;
-        return eventResult_;
+std::string Printable(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c < 0x20) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+            out += hex;
+        } else {
+            out += ToUtf8(std::u16string(1, c));
+        }
     }
-    events_.push_back({FromBstr(source), FromBstr(message), FromBstr(data), ::GetCurrentThreadId()});
-    changed_.notify_all();
-    return S_OK;
+    return out;
+}
+
+std::string Recording(const std::vector<HostEvent>& events) {
+    std::string out;
+    for (const HostEvent& e : events)
+        out += "\n  " + ToUtf8(e.source) + " " + ToUtf8(e.name) + " \"" + Printable(e.data) + "\"";
+    return out.empty() ? " (none)" : out;
 }
 
 // ---- Component -------------------------------------------------------------
 
-std::wstring BesideProgram(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
-
 Component::Component() {
-    CLSID clsid;
-    HRESULT hr = ::CLSIDFromProgID(L"AddIn.VeltraScanner", &clsid);
-    EXPECT_EQ(hr, S_OK) << "ProgID not registered";
-    if (FAILED(hr)) return;
-    hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, init_.put_void());
-    EXPECT_EQ(hr, S_OK);
-    if (FAILED(hr)) return;
-    EXPECT_EQ(init_->QueryInterface(IID_ILanguageExtender, ext_.put_void()), S_OK);
-    EXPECT_EQ(init_->QueryInterface(IID_ILocale, locale_.put_void()), S_OK);
+    const Creation created = Create();
+    EXPECT_EQ(created.hr, S_OK) << (created.step == Step::Lookup       ? "ProgID not registered"
+                                    : created.step == Step::Instance   ? "CoCreateInstance"
+                                    : created.step == Step::Interfaces ? "ILanguageExtender or ILocale"
+                                                                       : "");
 }
 
-Component::~Component() = default;
-
-void Component::SetLocale(const wchar_t* locale) {
-    UniqueBstr b(::SysAllocString(locale));
-    EXPECT_EQ(locale_->SetLocale(b.get()), S_OK);
-}
-
-Component::CallResult Component::Call(long method, long count, const std::vector<const VARIANT*>& inputs) {
-    CallResult out;
-    SAFEARRAY* array = ::SafeArrayCreateVector(VT_VARIANT, 0, count);
-    for (long i = 0; i < static_cast<long>(inputs.size()) && i < count; ++i)
-        ::SafeArrayPutElement(array, &i, const_cast<VARIANT*>(inputs[i]));
-    out.hr = ext_->CallAsFunc(method, out.result.get(), &array);
-    for (long i = 0; i < count; ++i) {
-        Variant element;
-        ::SafeArrayGetElement(array, &i, element.get());
-        out.types.push_back(element.type());
-        Variant text;
-        if (SUCCEEDED(::VariantChangeType(text.get(), element.get(), 0, VT_BSTR)))
-            out.textParams.push_back(FromBstr(V_BSTR(text.get())));
-        else out.textParams.push_back(u"");
-    }
-    ::SafeArrayDestroy(array);
-    return out;
-}
-
-Component::CallResult Component::CallWithTexts(long method, long count, const std::vector<std::u16string>& inputs) {
-    std::vector<Variant> values(inputs.size());
-    std::vector<const VARIANT*> pointers;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        values[i].set_text(inputs[i]);
-        pointers.push_back(values[i].get());
-    }
-    return Call(method, count, pointers);
-}
+void Component::SetLocale(const wchar_t* locale) { EXPECT_EQ(HostedComponent::SetLocale(locale), S_OK); }
 
 std::pair<long, std::u16string> Component::LastError() {
-    CallResult r = Call(2, 1);
+    const CallResult r = HostedComponent::LastError();
     EXPECT_EQ(r.hr, S_OK);
     EXPECT_EQ(r.result.type(), VT_I4);
     return {V_I4(r.result.get()), r.textParams[0]};
 }
 
 long Component::SetParameter(const std::u16string& name, const std::u16string& value) {
-    CallResult r = CallWithTexts(4, 2, {name, value});
+    const CallResult r = CallWithTexts(4, 2, {name, value});
     EXPECT_EQ(r.hr, S_OK);
     return V_I4(r.result.get());
+}
+
+// ---- ConnectingComponent ---------------------------------------------------
+
+Opened ConnectingComponent::Open() {
+    const Component::CallResult r = c.Call(5, 1);
+    EXPECT_EQ(r.hr, S_OK);
+    return {V_I4(r.result.get()), r.textParams[0]};
+}
+
+std::u16string ConnectingComponent::Connect() {
+    const Opened o = Open();
+    EXPECT_EQ(o.result, 1) << ToUtf8(c.LastError().second);
+    return o.id;
+}
+
+long ConnectingComponent::Close(const std::u16string& id) {
+    const Component::CallResult r = c.CallWithTexts(6, 1, {id});
+    EXPECT_EQ(r.hr, S_OK);
+    return V_I4(r.result.get());
+}
+
+void ConnectingComponent::OpenCloseCycles(const char* label, int cycles) {
+    ExpectFlatOverCycles(label, cycles, [this](int i) { ASSERT_EQ(Close(Connect()), 1) << "cycle " << i; });
+}
+
+void ConnectingComponent::ExpectPromptDoneWhileRefusing(const std::function<void()>& sendCode) {
+    using namespace std::chrono_literals;
+    Connect();
+    host.RefuseEvents(E_FAIL);
+    sendCode();
+    // Generous: nothing waits this long unless the driver is broken.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (host.RefusedCount() < 2 && std::chrono::steady_clock::now() < deadline) ::Sleep(10);
+    ASSERT_GE(host.RefusedCount(), 2u);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.Done(), S_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
+    EXPECT_EQ(host.References(), 0);
+    host.RefuseEvents(S_OK);
+    ::Sleep(300);
+    EXPECT_TRUE(host.Events().empty()) << Recording(host.Events());
 }
 
 // ---- ComEnvironment --------------------------------------------------------
 
 void ComEnvironment::SetUp() {
-    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    HMODULE dll = ::LoadLibraryW(BesideProgram(L"VeltraScanner.dll").c_str());
-    ASSERT_NE(dll, nullptr);
-    auto reg =
-        reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void (*)()>(::GetProcAddress(dll, "DllRegisterServer")));
-    ASSERT_NE(reg, nullptr);
-    ASSERT_EQ(reg(), S_OK);
-    ::FreeLibrary(dll);
+    com_ = std::make_unique<substitute::ComApartment>();
+    ASSERT_TRUE(SUCCEEDED(com_->result()));
+    ASSERT_EQ(substitute::RegisterServer(BesideProgram(L"VeltraScanner.dll"), true), S_OK);
 }
 
-void ComEnvironment::TearDown() { ::CoUninitialize(); }
+void ComEnvironment::TearDown() { com_.reset(); }
 
 }  // namespace veltra::test
 

@@ -1,85 +1,31 @@
-// A host that behaves like the platform: registers the library, creates the
-// add-in object by its programmatic identifier and hands it a connection
-// object that records what the component sends.
+// The COM tests' host: the substitute host of tools/host (the connection
+// object that records what the component sends, the component created by its
+// programmatic identifier) with GoogleTest checks on top, and the fixtures.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "com/host/AddInLib.h"
 #include "com/addin/ComOwners.h"
+#include "com/host/AddInLib.h"
+#include "host/HostConnection.h"
+#include "host/HostedComponent.h"
+#include "host/ServerRegistration.h"
 
 namespace veltra::test {
 
-struct HostEvent {
-    std::u16string source;
-    std::u16string name;
-    std::u16string data;
-    DWORD threadId;
-};
-
-// The host's connection object. Answers IDispatch, IAsyncEvent, IErrorLog,
-// IStatusLine and IExtWndsSupport; records buffer depths and events; can be
-// told to refuse them. Safe to call from any thread.
-class RecordingHost final : public IDispatch,
-                            public IAsyncEvent,
-                            public IErrorLog,
-                            public IStatusLine,
-                            public IExtWndsSupport {
-public:
-    RecordingHost() = default;
-    bool offerAsyncEvent = true;  // answer QueryInterface for IAsyncEvent
-
-    void RefuseEvents(HRESULT result);  // S_OK accepts again
-    void RefuseBufferDepth(HRESULT result) { depthResult_ = result; }
-    std::vector<HostEvent> Events() const;
-    std::vector<long> BufferDepths() const;
-    size_t RefusedCount() const;
-    // Waits until at least count events were accepted; false on time-out.
-    bool WaitForEvents(size_t count, std::chrono::milliseconds timeout) const;
-    LONG References() const { return refs_; }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override { return ::InterlockedDecrement(&refs_); }  // lives on the stack
-
-    // IDispatch: nothing to offer
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-    // IAsyncEvent
-    STDMETHODIMP SetEventBufferDepth(long depth) override;
-    STDMETHODIMP UnusedSlot2() override { return E_NOTIMPL; }
-    STDMETHODIMP ExternalEvent(BSTR source, BSTR message, BSTR data) override;
-    STDMETHODIMP UnusedSlot4() override { return E_NOTIMPL; }
-    // IErrorLog
-    STDMETHODIMP AddError(LPCOLESTR, EXCEPINFO*) override { return S_OK; }
-    // IStatusLine and IExtWndsSupport share the names of their unused slots.
-    STDMETHODIMP UnusedSlot1() override { return E_NOTIMPL; }
-    STDMETHODIMP UnusedSlot3() override { return E_NOTIMPL; }
-
-private:
-    mutable std::mutex lock_;
-    mutable std::condition_variable changed_;
-    std::vector<HostEvent> events_;
-    std::vector<long> depths_;
-    HRESULT eventResult_ = S_OK;
-    HRESULT depthResult_ = S_OK;
-    size_t refused_ = 0;
-    volatile LONG refs_ = 0;
-};
+using substitute::BesideProgram;
+using substitute::HostConnection;
+using substitute::HostEvent;
 
 // Handles and threads of this process. Wine may run a thread of its own for
 // a while, so a leak shows as growth over many repetitions, not as one count.
@@ -91,46 +37,25 @@ size_t ThreadCount();
 // under label and expects both counts flat.
 void ExpectFlatOverCycles(const char* label, int cycles, const std::function<void(int)>& cycle);
 
-// Path of a file next to the test program.
-std::wstring BesideProgram(const wchar_t* name);
+// Text with control characters as \xNN, and recorded events one a line,
+// for failure messages.
+std::string Printable(const std::u16string& text);
+std::string Recording(const std::vector<HostEvent>& events);
 
-// The add-in object as the host holds it.
-class Component {
+// The add-in object as the host holds it; a step that fails fails the test.
+class Component : public substitute::HostedComponent {
 public:
-    Component();  // CoCreateInstance by ProgID; fails the test when impossible
-    ~Component();
-    Component(const Component&) = delete;
-    Component& operator=(const Component&) = delete;
-
-    bool Created() const { return static_cast<bool>(init_); }
-    IInitDone* init() const { return init_.get(); }
-    ILanguageExtender* ext() const { return ext_.get(); }
-    ILocale* locale() const { return locale_.get(); }
-
-    HRESULT Init(RecordingHost& host) { return init_->Init(static_cast<IDispatch*>(&host)); }
-    HRESULT Done() { return init_->Done(); }
+    Component();  // created by its programmatic identifier
     void SetLocale(const wchar_t* locale);
-
-    // Calls a method by number with `count` parameters, the first ones set
-    // from `inputs`; returns the result and leaves the array's contents in `out`.
-    struct CallResult {
-        HRESULT hr;
-        Variant result;
-        std::vector<std::u16string> textParams;  // each parameter as text ("" if none)
-        std::vector<VARTYPE> types;
-    };
-    CallResult Call(long method, long count, const std::vector<const VARIANT*>& inputs = {});
-    CallResult CallWithTexts(long method, long count, const std::vector<std::u16string>& inputs);
-
     // The GetLastError command: code and description.
     std::pair<long, std::u16string> LastError();
     // SetParameter(name, value) as texts; returns the command's result.
     long SetParameter(const std::u16string& name, const std::u16string& value);
+};
 
-private:
-    ComPtr<IInitDone> init_;
-    ComPtr<ILanguageExtender> ext_;
-    ComPtr<ILocale> locale_;
+struct Opened {
+    long result;
+    std::u16string id;
 };
 
 // A component created by its programmatic identifier and initialised with a
@@ -145,8 +70,27 @@ protected:
     void TearDown() override {
         if (c.Created()) c.Done();
     }
-    RecordingHost host;  // outlives the component
+    HostConnection host;  // outlives the component
     Component c;
+};
+
+// ... that connects a device, in keyboard or serial mode: the commands and
+// the lifecycle checks both modes share.
+class ConnectingComponent : public InitialisedComponent {
+protected:
+    // Open: its result and the device identifier; the call itself succeeds.
+    Opened Open();
+    // Open that must connect (the driver's error text otherwise); the identifier.
+    std::u16string Connect();
+    long Close(const std::u16string& id);
+
+    // Connect and Close `cycles` times after a few warm-up cycles; handles
+    // and threads stay flat.
+    void OpenCloseCycles(const char* label, int cycles);
+    // Connected, the host refuses the code `sendCode` makes the scanner send;
+    // once the driver has offered it twice, Done returns within 300 ms, keeps
+    // no reference to the host, and nothing is posted after it.
+    void ExpectPromptDoneWhileRefusing(const std::function<void()>& sendCode);
 };
 
 // Registers the library machine-wide for the whole test program and
@@ -155,6 +99,9 @@ class ComEnvironment : public ::testing::Environment {
 public:
     void SetUp() override;
     void TearDown() override;
+
+private:
+    std::unique_ptr<substitute::ComApartment> com_;
 };
 
 }  // namespace veltra::test

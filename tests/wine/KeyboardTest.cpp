@@ -147,10 +147,10 @@ std::vector<Seen> Uncaptured4607() {
     return out;
 }
 
-class Keyboard : public InitialisedComponent {
+class Keyboard : public ConnectingComponent {
 protected:
     void SetUp() override {
-        InitialisedComponent::SetUp();
+        ConnectingComponent::SetUp();
         if (HasFatalFailure()) return;
         Set(u"propComPortNumber", u"0");
         Set(u"propPrefix", u"~");
@@ -161,13 +161,6 @@ protected:
     void Set(const std::u16string& name, const std::u16string& value) {
         ASSERT_EQ(c.SetParameter(name, value), 1) << ToUtf8(name) << " = " << ToUtf8(value);
     }
-    // Opens and returns the device identifier text.
-    std::u16string Open() {
-        Component::CallResult r = c.Call(5, 1);
-        EXPECT_EQ(V_I4(r.result.get()), 1) << ToUtf8(c.LastError().second);
-        return r.textParams[0];
-    }
-    long Close(const std::u16string& id) { return V_I4(c.CallWithTexts(6, 1, {id}).result.get()); }
 
     void ExpectKeysPassUnchanged(const char* when) {
         window.Type(kScan4607);
@@ -180,15 +173,11 @@ protected:
         return out;
     }
 
-    void OpenCloseCycles(const char* label, int cycles) {
-        ExpectFlatOverCycles(label, cycles, [this](int i) { ASSERT_EQ(Close(Open()), 1) << "cycle " << i; });
-    }
-
     KeyWindow window;
 };
 
 TEST_F(Keyboard, Capture_TakesFrameAndCharactersAway_AndPostsEachCodeFromTheDispatchThread) {
-    const std::u16string id = Open();
+    const std::u16string id = Connect();
     // A row starts with what is typed and goes on with what the host sees.
     // clang-format off
     const struct Row {
@@ -262,7 +251,7 @@ TEST_F(Keyboard, Capture_TakesFrameAndCharactersAway_AndPostsEachCodeFromTheDisp
 }
 
 TEST_F(Keyboard, Open_ReturnsTheHookHandleInDecimal) {
-    const std::u16string id = Open();
+    const std::u16string id = Connect();
     const long handle = Number(id);
     ASSERT_NE(handle, 0) << ToUtf8(id);
     EXPECT_EQ(DecimalText(handle), id) << "canonical decimal text";
@@ -273,8 +262,8 @@ TEST_F(Keyboard, Open_ReturnsTheHookHandleInDecimal) {
 }
 
 TEST_F(Keyboard, OpenTwice_LeavesOneHook_AndCloseRemovesIt) {
-    const std::u16string first = Open();
-    const std::u16string second = Open();
+    const std::u16string first = Connect();
+    const std::u16string second = Connect();
     window.Type(kScan4607);
     EXPECT_EQ(window.Take(), Captured4607(VK_TAB));
     ASSERT_TRUE(host.WaitForEvents(1, kEventWait));
@@ -291,7 +280,7 @@ TEST_F(Keyboard, OpenTwice_LeavesOneHook_AndCloseRemovesIt) {
 TEST_F(Keyboard, CodesQueuedAtClose_ArePostedByTheNextConnection_UnderItsIdentifierAndLanguage) {
     // The next connection's thread posts what it finds at once; repeated, so
     // that a post racing ahead of the new identifier would show.
-    std::u16string id = Open();
+    std::u16string id = Connect();
     for (int round = 0; round < 8; ++round) {
         const bool russian = round % 2 == 1;
         const UINT digit = '1' + round;
@@ -312,7 +301,7 @@ TEST_F(Keyboard, CodesQueuedAtClose_ArePostedByTheNextConnection_UnderItsIdentif
 
         c.SetLocale(russian ? L"ru_RU" : L"en_US");  // a connection names its events in the language of its start
         const std::u16string previous = id;
-        id = Open();
+        id = Connect();
         ASSERT_TRUE(host.WaitForEvents(before + 2, kEventWait)) << "round " << round;
         const std::vector<HostEvent> events = host.Events();
         ASSERT_EQ(events.size(), before + 2) << "round " << round;
@@ -326,7 +315,7 @@ TEST_F(Keyboard, CodesQueuedAtClose_ArePostedByTheNextConnection_UnderItsIdentif
 }
 
 TEST_F(Keyboard, RefusedEvents_AreOfferedAgain_NothingLostOrderKept) {
-    const std::u16string id = Open();
+    const std::u16string id = Connect();
     host.RefuseEvents(E_FAIL);
     std::vector<std::u16string> codes;
     for (UINT digit = '1'; digit <= '5'; ++digit) {
@@ -346,7 +335,7 @@ TEST_F(Keyboard, RefusedEvents_AreOfferedAgain_NothingLostOrderKept) {
 TEST_F(Keyboard, CodesQueuedWhileThePortNamesASerialLine_ArePosted_OnceItNamesTheKeyboardAgain) {
     // The idle dispatch thread waits for the queue of the mode of the moment;
     // only the change of the setting itself may send it to the other queue.
-    const std::u16string id = Open();
+    const std::u16string id = Connect();
     Set(u"propComPortNumber", u"COM3");
     window.Type(kScan4607);
     window.Take();
@@ -360,8 +349,8 @@ TEST_F(Keyboard, CodesQueuedWhileThePortNamesASerialLine_ArePosted_OnceItNamesTh
 // The hook, the port and the queues exist once per process: a second object
 // is refused and leaves the connected one alone, also through Init and Done.
 TEST_F(Keyboard, SecondObject_IsRefused_AndLeavesTheConnectedOneAlone) {
-    const std::u16string id = Open();
-    RecordingHost otherHost;
+    const std::u16string id = Connect();
+    HostConnection otherHost;
     {
         Component other;
         ASSERT_EQ(other.Init(otherHost), S_OK);
@@ -382,25 +371,14 @@ TEST_F(Keyboard, SecondObject_IsRefused_AndLeavesTheConnectedOneAlone) {
 }
 
 TEST_F(Keyboard, Done_WhileConnected_RemovesTheHook) {
-    Open();
+    Connect();
     EXPECT_EQ(c.Done(), S_OK);
     ExpectKeysPassUnchanged("after Done");
     EXPECT_EQ(host.References(), 0);
 }
 
 TEST_F(Keyboard, Done_ReturnsPromptly_AndNothingIsPostedAfter_WhileTheHostRefusesEvents) {
-    Open();
-    host.RefuseEvents(E_FAIL);
-    window.Type({kTilde, '1', '2', VK_TAB});
-    for (int i = 0; i < 500 && host.RefusedCount() < 2; ++i) ::Sleep(10);
-    ASSERT_GE(host.RefusedCount(), 2u);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(c.Done(), S_OK);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
-    EXPECT_EQ(host.References(), 0);
-    host.RefuseEvents(S_OK);
-    ::Sleep(300);
-    EXPECT_TRUE(host.Events().empty());
+    ExpectPromptDoneWhileRefusing([this] { window.Type({kTilde, '1', '2', VK_TAB}); });
 }
 
 TEST_F(Keyboard, OpenCloseCycles_LeaveHandlesAndThreadsFlat) { OpenCloseCycles("keyboard", 200); }
@@ -423,7 +401,7 @@ TEST(KeyboardOpen, ReportsMissingFrameKeysBeforeTheDelay_AndRefusesWithoutADelay
     if (!UnloadDriver())
         GTEST_SKIP() << "an earlier test of this process keeps the library loaded, so its settings cannot start"
                         " unset; run this test on its own";
-    RecordingHost host;
+    HostConnection host;
     Component c;
     ASSERT_TRUE(c.Created());
     ASSERT_EQ(c.Init(host), S_OK);
@@ -481,7 +459,7 @@ TEST_F(Keyboard, DISABLED_Measure_CodesPerSecondAndSuffixToEventLatency) {
     typeCodes();
     const double baselineMs = ms(Clock::now() - unhooked);
 
-    const std::u16string id = Open();
+    const std::u16string id = Connect();
     const auto start = Clock::now();
     typeCodes();
     const auto typed = Clock::now();

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "HostFixture.h"
-#include "core/settings/SettingsDocument.h"
 #include "core/common/Text.h"
+#include "core/settings/SettingsDocument.h"
 
 namespace veltra::test {
 namespace {
@@ -108,7 +108,7 @@ TEST_F(Parameters, PropertyWrite_RefusesValuesWithoutTextForm_AndChangesNothing)
     V_VT(bad.back().get()) = VT_NULL;
     bad.emplace_back();
     V_VT(bad.back().get()) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(bad.back().get()) = ::SafeArrayCreateVector(VT_VARIANT, 0, 1);
+    V_ARRAY(bad.back().get()) = MakeVariantArray(1).release();
     bad.emplace_back();
     V_VT(bad.back().get()) = VT_UNKNOWN;
     V_UNKNOWN(bad.back().get()) = nullptr;

@@ -39,40 +39,14 @@ std::wstring Env(const wchar_t* name) {
     return value ? value : L"";
 }
 
-std::string Printable(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) {
-        if (c < 0x20) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
-            out += hex;
-        } else {
-            out += ToUtf8(std::u16string(1, c));
-        }
-    }
-    return out;
-}
-
-std::string Recording(const std::vector<HostEvent>& events) {
-    std::string out;
-    for (const HostEvent& e : events)
-        out += "\n  " + ToUtf8(e.source) + " " + ToUtf8(e.name) + " \"" + Printable(e.data) + "\"";
-    return out.empty() ? " (none)" : out;
-}
-
 // Process-wide counts may include a thread (with its handle) that Wine runs
 // on its own for a while, so a leak shows as growth over repeated operations:
 // one handle or thread left behind per repetition grows the count by at
 // least kRepeats.
 constexpr int kRepeats = 3;
 
-struct Opened {
-    long result;
-    std::u16string id;
-};
-
 // An initialised component, in English, as the host holds it.
-class SerialOpen : public InitialisedComponent {
+class SerialOpen : public ConnectingComponent {
 protected:
     void Configure(const std::u16string& port, const std::u16string& speed = u"9600",
                    const std::u16string& dataBits = u"8", const std::u16string& stopBits = u"1 stop bits") {
@@ -85,16 +59,6 @@ protected:
         };
         for (const auto& row : rows)
             ASSERT_EQ(c.SetParameter(row.name, row.value), 1) << ToUtf8(row.name) << " " << ToUtf8(row.value);
-    }
-    Opened Open() {
-        const Component::CallResult r = c.Call(5, 1);
-        EXPECT_EQ(r.hr, S_OK);
-        return {V_I4(r.result.get()), r.textParams[0]};
-    }
-    long Close(const std::u16string& id) {
-        const Component::CallResult r = c.CallWithTexts(6, 1, {id});
-        EXPECT_EQ(r.hr, S_OK);
-        return V_I4(r.result.get());
     }
 };
 
@@ -141,20 +105,6 @@ protected:
         ASSERT_TRUE(host.WaitForEvents(total, kWait))
             << "after \"" << Printable(FromUtf8(bytes)) << "\":" << Recording(host.Events());
     }
-    Opened OpenLine() {
-        Opened o = Open();
-        EXPECT_EQ(o.result, 1) << ToUtf8(c.LastError().second);
-        return o;
-    }
-
-    // Warm-up cycles first: what the first ones load stays loaded.
-    void OpenCloseCycles(const char* label, int cycles) {
-        ExpectFlatOverCycles(label, cycles, [this](int i) {
-            const Opened o = OpenLine();
-            ASSERT_EQ(Close(o.id), 1) << "cycle " << i;
-        });
-    }
-
     std::u16string port_;
     UniqueHandle feed_;
 };
@@ -189,7 +139,7 @@ TEST(SerialSettings, Open_ReportsTheFirstMissingSetting_InTheFixedOrder) {
         GTEST_SKIP() << "the library is still loaded, with the settings of an earlier test (DllCanUnloadNow "
                      << (canUnload ? canUnload() : E_FAIL) << ")";
     }
-    RecordingHost host;
+    HostConnection host;
     Component c;
     ASSERT_TRUE(c.Created());
     ASSERT_EQ(c.Init(host), S_OK);
@@ -247,10 +197,10 @@ TEST_F(Serial, Open_ConfiguresThePort_AndAnswersItsHandleAsDecimalText) {
     for (const auto& row : rows) {
         const std::string label = ToUtf8(row.speed);
         Configure(port_, row.speed, row.dataBits, row.stopBits);
-        const Opened o = OpenLine();
-        const std::optional<int32_t> id = ParseDecimalI32(o.id);
-        ASSERT_TRUE(id) << label << ": \"" << ToUtf8(o.id) << "\"";
-        EXPECT_EQ(DecimalText(*id), o.id) << label;
+        const std::u16string device = Connect();
+        const std::optional<int32_t> id = ParseDecimalI32(device);
+        ASSERT_TRUE(id) << label << ": \"" << ToUtf8(device) << "\"";
+        EXPECT_EQ(DecimalText(*id), device) << label;
         // The identifier is the port's handle in this process.
         const HANDLE handle = reinterpret_cast<HANDLE>(static_cast<intptr_t>(*id));
         DCB dcb{};
@@ -265,14 +215,14 @@ TEST_F(Serial, Open_ConfiguresThePort_AndAnswersItsHandleAsDecimalText) {
         EXPECT_EQ(t.ReadIntervalTimeout, 50u) << label;
         EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 1u) << label;
         EXPECT_EQ(t.ReadTotalTimeoutConstant, 50u) << label;
-        EXPECT_EQ(Close(o.id), 1) << label;
+        EXPECT_EQ(Close(device), 1) << label;
     }
 }
 
 // ---- Bursts become events ----------------------------------------------------
 
 TEST_F(Serial, Bursts_BecomeTrimmedBarcodes_AndRefusedBytesDriverErrors) {
-    const Opened o = OpenLine();
+    const std::u16string device = Connect();
     // 0x88 and 0xC8 are keys of no layout, with a display or without; a zero
     // byte is taken as it is. The split literals end hexadecimal escapes.
     // clang-format off
@@ -300,18 +250,18 @@ TEST_F(Serial, Bursts_BecomeTrimmedBarcodes_AndRefusedBytesDriverErrors) {
         }
         if (HasFatalFailure()) return;
     }
-    ExpectEvents(host.Events(), o.id, expected);
+    ExpectEvents(host.Events(), device, expected);
 }
 
 TEST_F(Serial, Burst_Arrives_AfterReadsThatEndedInSilence) {
-    const Opened o = OpenLine();
+    const std::u16string device = Connect();
     std::this_thread::sleep_for(2500ms);  // two reads of an idle line end with no byte
     FeedAndWait("4607012345678\r\n", 1);
-    ExpectEvents(host.Events(), o.id, {{u"Barcode", u"4607012345678"}});
+    ExpectEvents(host.Events(), device, {{u"Barcode", u"4607012345678"}});
 }
 
 TEST_F(Serial, RefusedEvents_AreOfferedAgain_InOrder_OnceTheHostAccepts) {
-    const Opened o = OpenLine();
+    const std::u16string device = Connect();
     host.RefuseEvents(E_FAIL);
     const char* codes[] = {"1111111111116\r\n", "2222222222222\r\n", "3333333333338\r\n"};
     for (const char* code : codes) {
@@ -324,15 +274,15 @@ TEST_F(Serial, RefusedEvents_AreOfferedAgain_InOrder_OnceTheHostAccepts) {
     EXPECT_TRUE(host.Events().empty());
     host.RefuseEvents(S_OK);
     ASSERT_TRUE(host.WaitForEvents(3, kWait)) << Recording(host.Events());
-    ExpectEvents(host.Events(), o.id,
+    ExpectEvents(host.Events(), device,
                  {{u"Barcode", u"1111111111116"}, {u"Barcode", u"2222222222222"}, {u"Barcode", u"3333333333338"}});
 }
 
 // ---- Close ---------------------------------------------------------------------
 
 TEST_F(Serial, Close_RefusesAWrongIdentifier_AndTheConnectionRunsOn) {
-    const Opened o = OpenLine();
-    const int32_t id = *ParseDecimalI32(o.id);
+    const std::u16string device = Connect();
+    const int32_t id = *ParseDecimalI32(device);
     const struct {
         std::u16string id;
         const char16_t* message;
@@ -347,18 +297,18 @@ TEST_F(Serial, Close_RefusesAWrongIdentifier_AndTheConnectionRunsOn) {
         EXPECT_EQ(c.LastError(), std::make_pair(3L, std::u16string(row.message))) << ToUtf8(row.id);
     }
     FeedAndWait("4607012345678\r\n", 1);
-    ExpectEvents(host.Events(), o.id, {{u"Barcode", u"4607012345678"}});
-    EXPECT_EQ(Close(o.id), 1);
-    EXPECT_EQ(Close(o.id), 1) << "closing again";
+    ExpectEvents(host.Events(), device, {{u"Barcode", u"4607012345678"}});
+    EXPECT_EQ(Close(device), 1);
+    EXPECT_EQ(Close(device), 1) << "closing again";
 }
 
 TEST_F(Serial, Close_ReturnsPromptly_WhileAReadIsPending) {
     // An idle read lasts about 1074 ms; Close must not wait for the rest of it.
     for (const auto into : {100ms, 500ms, 900ms}) {
-        const Opened o = OpenLine();
+        const std::u16string device = Connect();
         std::this_thread::sleep_for(into);
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(Close(o.id), 1);
+        EXPECT_EQ(Close(device), 1);
         const auto took =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         std::printf("Close %lld ms into an idle read took %lld ms\n", static_cast<long long>(into.count()),
@@ -368,26 +318,26 @@ TEST_F(Serial, Close_ReturnsPromptly_WhileAReadIsPending) {
 }
 
 TEST_F(Serial, Open_WhileConnected_Reconnects_WithoutLeakingThePortOrThreads) {
-    const Opened first = OpenLine();
+    const std::u16string first = Connect();
     FeedAndWait("1111111111116\r\n", 1);
-    OpenLine();
+    Connect();
     const DWORD handles = HandleCount();
     const size_t threads = ThreadCount();
-    Opened last;
-    for (int i = 0; i < kRepeats; ++i) last = OpenLine();
+    std::u16string last;
+    for (int i = 0; i < kRepeats; ++i) last = Connect();
     EXPECT_LT(HandleCount(), handles + kRepeats) << "each reconnect closes the previous port and threads";
     EXPECT_LT(ThreadCount(), threads + kRepeats);
     FeedAndWait("2222222222222\r\n", 2);
     const std::vector<HostEvent> events = host.Events();
     ASSERT_EQ(events.size(), 2u) << Recording(events);
-    EXPECT_EQ(events[0].source, first.id);
-    ExpectEvents({events[1]}, last.id, {{u"Barcode", u"2222222222222"}});
-    EXPECT_EQ(Close(last.id), 1);
+    EXPECT_EQ(events[0].source, first);
+    ExpectEvents({events[1]}, last, {{u"Barcode", u"2222222222222"}});
+    EXPECT_EQ(Close(last), 1);
 }
 
 TEST_F(Serial, Done_WhileConnected_StopsTheThreadsBeforeReleasingTheHost) {
     const size_t threads = ThreadCount();
-    OpenLine();
+    Connect();
     FeedAndWait("1111111111116\r\n", 1);
     Feed("2222222222222\r\n");  // may be under way while Done runs
     ASSERT_EQ(c.Done(), S_OK);
@@ -402,19 +352,7 @@ TEST_F(Serial, Done_WhileConnected_StopsTheThreadsBeforeReleasingTheHost) {
 // ---- Faults ----------------------------------------------------------------------
 
 TEST_F(Serial, Done_ReturnsPromptly_AndNothingIsPostedAfter_WhileTheHostRefusesEvents) {
-    OpenLine();
-    host.RefuseEvents(E_FAIL);
-    Feed("1111111111116\r\n");
-    const auto deadline = std::chrono::steady_clock::now() + kWait;
-    while (host.RefusedCount() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
-    ASSERT_GE(host.RefusedCount(), 2u);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(c.Done(), S_OK);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
-    EXPECT_EQ(host.References(), 0);
-    host.RefuseEvents(S_OK);
-    std::this_thread::sleep_for(300ms);
-    EXPECT_TRUE(host.Events().empty()) << Recording(host.Events());
+    ExpectPromptDoneWhileRefusing([this] { Feed("1111111111116\r\n"); });
 }
 
 // The second line of the fixture loses its far end for good once the test
@@ -458,21 +396,21 @@ TEST_F(Serial, DISABLED_OpenCloseCycles_TenThousand) { OpenCloseCycles("serial",
 TEST_F(Serial, EventNames_FollowTheLanguageAtOpen_ErrorTextTheLanguageOfTheMoment) {
     ASSERT_EQ(c.Done(), S_OK);
     ASSERT_EQ(c.Init(host), S_OK);  // Russian again
-    const Opened russian = OpenLine();
+    const std::u16string russian = Connect();
     FeedAndWait("1111111111116\r\n", 1);
     FeedAndWait("\x88", 2);
     c.SetLocale(L"en_US");
     FeedAndWait("\x88", 3);
-    const Opened english = OpenLine();
+    const std::u16string english = Connect();
     FeedAndWait("2222222222222\r\n", 4);
     FeedAndWait("\xC8", 5);
     std::vector<HostEvent> events = host.Events();
     ASSERT_EQ(events.size(), 5u);
-    ExpectEvents({events.begin(), events.begin() + 3}, russian.id,
+    ExpectEvents({events.begin(), events.begin() + 3}, russian,
                  {{u"Штрихкод", u"1111111111116"},
                   {u"ОшибкаДрайвера", kBadDataRu},
                   {u"ОшибкаДрайвера", kBadData}});  // the name of the Open, the text of the moment
-    ExpectEvents({events.begin() + 3, events.end()}, english.id,
+    ExpectEvents({events.begin() + 3, events.end()}, english,
                  {{u"Barcode", u"2222222222222"}, {u"DriverError", kBadData}});
 }
 

@@ -136,7 +136,7 @@ TEST(ClassObject, CreateInstanceFollowsTheAggregationRules) {
     ASSERT_EQ(lib.ClassObject(CLSID_VeltraScanner, IID_IClassFactory, factory.put_void()), S_OK);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IInitDone, nullptr), E_POINTER);
 
-    RecordingHost outer;  // any object can play the controlling unknown
+    HostConnection outer;  // any object can play the controlling unknown
     IUnknown* outerUnknown = static_cast<IDispatch*>(&outer);
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(outerUnknown, IID_IInitDone, &out), CLASS_E_NOAGGREGATION);

@@ -1,0 +1,39 @@
+// The test bench's command line: the options, the commands in the order
+// given, and the usage text, which is the reference for all of them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace veltra::bench {
+
+struct Limits {
+    size_t count = 0;    // stop after this many events; 0: no limit
+    double seconds = 0;  // stop after this long; 0: until Ctrl+C
+};
+
+enum class Verb { Register, Unregister, Version, Info, Params, Set, Describe, Open, Close, Test, Scan, Error };
+
+struct Step {
+    Verb verb = Verb::Version;
+    bool user = false;           // register, unregister: for the current user only
+    std::u16string name, value;  // set
+    Limits limits;               // scan
+};
+
+struct CommandLine {
+    bool help = false;
+    std::vector<Step> steps;
+};
+
+// The commands, the options and the exit statuses, in the bench's language.
+std::u16string UsageText();
+
+// The default language follows the user's interface language.
+bool UserPrefersEnglish();
+
+// Sets g_Options from the options and reads the commands after them; the
+// whole line is checked here. Throws BenchError (kUsageError) with a hint.
+CommandLine ReadCommandLine(int argc, wchar_t** argv);
+
+}  // namespace veltra::bench

@@ -1,0 +1,127 @@
+#include "BenchOutput.h"
+
+#include <cstdio>
+
+#include "core/common/SystemText.h"
+#include "core/common/Text.h"
+
+namespace veltra::bench {
+
+Options g_Options;
+
+const char16_t* Say(const char16_t* english, const char16_t* russian) { return g_Options.english ? english : russian; }
+
+namespace {
+
+void Write(std::FILE* stream, const std::u16string& text) {
+    const std::string utf8 = ToUtf8(text);
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    std::fflush(stream);
+}
+
+std::u16string Hex8(unsigned long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", value);
+    return FromUtf8(text);
+}
+
+// Control characters as \xNN, so a GS separator or a CR shows.
+std::u16string Visible(const std::u16string& text) {
+    std::u16string out;
+    for (char16_t c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+            out += std::u16string(hex, hex + 4);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A JSON string literal with its quotes; control characters as \u00XX.
+std::u16string JsonString(const std::u16string& text) {
+    std::u16string out = u"\"";
+    for (char16_t c : text) {
+        if (c == u'"' || c == u'\\') {
+            out += u'\\';
+            out += c;
+        } else if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+            out += std::u16string(hex, hex + 6);
+        } else {
+            out += c;  // non-ASCII leaves as UTF-8 with the rest of the line
+        }
+    }
+    return out + u"\"";
+}
+
+// Local time with milliseconds.
+std::u16string Clock() {
+    SYSTEMTIME t;
+    ::GetLocalTime(&t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+    return FromUtf8(text);
+}
+
+// Local date and time, 2026-12-07T10:11:12.345.
+std::u16string Timestamp() {
+    SYSTEMTIME t;
+    ::GetLocalTime(&t);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond, t.wMilliseconds);
+    return FromUtf8(text);
+}
+
+}  // namespace
+
+void PrintLine(const std::u16string& text) { Write(g_Options.json ? stderr : stdout, text + u"\n"); }
+
+void PrintError(const std::u16string& text) { Write(stderr, text + u"\n"); }
+
+void PrintHelp(const std::u16string& text) { Write(stdout, text + u"\n"); }
+
+std::u16string FromUtf16(const wchar_t* text) {
+    const std::wstring wide(text);
+    return std::u16string(wide.begin(), wide.end());
+}
+
+std::u16string SystemMessage(HRESULT hr, const std::u16string& insert) {
+    const LANGID language = MAKELANGID(g_Options.english ? LANG_ENGLISH : LANG_RUSSIAN, SUBLANG_DEFAULT);
+    // The bench's language first, then whatever the system has; a Win32 code
+    // wrapped in an HRESULT also by its plain number.
+    const DWORD codes[] = {static_cast<DWORD>(hr),
+                           HRESULT_FACILITY(hr) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(hr)) : 0};
+    std::u16string text;
+    for (DWORD code : codes) {
+        if (!code) break;
+        for (LANGID lang : {language, LANGID(0)}) {
+            text = veltra::SystemMessage(code, lang);
+            if (!text.empty()) break;
+        }
+        if (!text.empty()) break;
+    }
+    while (!text.empty() && text.back() <= u' ') text.pop_back();
+    for (size_t at; !insert.empty() && (at = text.find(u"%1")) != std::u16string::npos;) text.replace(at, 2, insert);
+    if (text.empty()) text = Say(u"the system has no text for this code", u"у системы нет текста для этого кода");
+    return text + u" (" + Hex8(static_cast<unsigned long>(hr)) + u")";
+}
+
+std::u16string PrintEvent(const substitute::HostEvent& event) {
+    std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
+                          Visible(event.data) + u"\"";
+    // Events always go to stdout; with --json it carries nothing else.
+    if (g_Options.json) {
+        Write(stdout, u"{\"time\":\"" + Timestamp() + u"\",\"source\":" + JsonString(event.source) + u",\"event\":" +
+                          JsonString(event.name) + u",\"data\":" + JsonString(event.data) + u"}\n");
+    } else {
+        Write(stdout, line + u"\n");
+    }
+    return line;
+}
+
+}  // namespace veltra::bench

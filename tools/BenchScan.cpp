@@ -1,0 +1,71 @@
+// The scan command: Open, every event printed until a limit, Close. With the
+// keyboard port the driver's hook needs a window of this thread
+// (BenchKeyboard.cpp); any other port is read as a serial line.
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+#include "BenchCommands.h"
+#include "BenchOutput.h"
+#include "core/common/Text.h"
+
+namespace veltra::bench {
+namespace {
+
+volatile bool g_Interrupted = false;
+BOOL WINAPI OnCtrl(DWORD) {
+    g_Interrupted = true;
+    return TRUE;
+}
+
+bool SerialScan(Driver& d, const Limits& limits) {
+    const size_t before = d.Events();
+    const Driver::Result opened = d.Call(u"Open", 1);
+    d.Check(opened, u"Open");
+    PrintLine(Say(u"connected, device ", u"подключено, устройство ") + opened.params[0] +
+              Say(u"; waiting for codes", u"; жду штрихкоды"));
+    const bool reached = WaitForLimits(d, limits, before);
+    EndScan(d, opened.params[0], before);
+    return reached;
+}
+
+}  // namespace
+
+void CatchInterrupts() { ::SetConsoleCtrlHandler(&OnCtrl, TRUE); }
+
+bool WaitForLimits(Driver& d, const Limits& limits, size_t before, const std::function<bool()>& done) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto reached = [&] { return limits.count && d.Events() - before >= limits.count; };
+    for (;;) {
+        if (g_Interrupted || reached()) break;
+        if (done && done()) break;
+        if (limits.seconds > 0 &&
+            std::chrono::steady_clock::now() - start > std::chrono::duration<double>(limits.seconds))
+            break;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return limits.count == 0 || reached();
+}
+
+void EndScan(Driver& d, const std::u16string& device, size_t before) {
+    d.Check(d.Call(u"Close", 1, {device}), u"Close");
+    PrintLine(Say(u"closed after ", u"отключено, событий: ") +
+              DecimalText(static_cast<long long>(d.Events() - before)) + Say(u" events", u""));
+}
+
+void Scan(Driver& d, const Limits& limits, bool keyboard) {
+    const size_t before = d.Events();
+    if (keyboard ? RunKeyboardWindow(d, limits) : SerialScan(d, limits)) return;
+    throw BenchError{kScanIncomplete, Say(u"the scan ended after ", u"сканирование закончилось после ") +
+                                          DecimalText(static_cast<long long>(d.Events() - before)) +
+                                          Say(u" of ", u" из ") + DecimalText(static_cast<long long>(limits.count)) +
+                                          Say(u" events", u" событий")};
+}
+
+}  // namespace veltra::bench
