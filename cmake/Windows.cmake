@@ -81,21 +81,26 @@ set_tests_properties(${wine_tests_list} PROPERTIES FIXTURES_REQUIRED wine ENVIRO
 # one mapped to a COM port of the prefix, the other fed by the tests.
 set(VELTRA_SERIAL_DIR ${CMAKE_BINARY_DIR}/serial)
 set(VELTRA_SERIAL_PORT COM21)
-set(VELTRA_HANGUP_PORT COM22)
+set(VELTRA_REPLUG_PORT COM22)
 set(VELTRA_SERIAL_FIXTURE sh ${CMAKE_SOURCE_DIR}/tests/wine/serial_fixture.sh)
 add_test(NAME serial_start COMMAND ${VELTRA_SERIAL_FIXTURE} start ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT}
-         ${VELTRA_HANGUP_PORT})
+         ${VELTRA_REPLUG_PORT})
 set_tests_properties(serial_start PROPERTIES FIXTURES_SETUP serial FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}"
                      TIMEOUT 30)
 add_test(NAME serial_stop COMMAND ${VELTRA_SERIAL_FIXTURE} stop ${VELTRA_SERIAL_DIR} ${VELTRA_SERIAL_PORT}
-         ${VELTRA_HANGUP_PORT})
+         ${VELTRA_REPLUG_PORT})
 set_tests_properties(serial_stop PROPERTIES FIXTURES_CLEANUP serial ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 30)
 set(serial_tests ${wine_tests_list})
-list(FILTER serial_tests INCLUDE REGEX "^Serial")
+list(FILTER serial_tests INCLUDE REGEX "^(Serial|Replug)")
 # One line for all of them: they must not run at the same time (ctest -j).
 set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" RESOURCE_LOCK serial_line ENVIRONMENT
     "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed;\
-VELTRA_HANGUP_PORT=${VELTRA_HANGUP_PORT};VELTRA_HANGUP_FILE=${VELTRA_SERIAL_DIR}/hangup")
+VELTRA_REPLUG_PORT=${VELTRA_REPLUG_PORT};VELTRA_REPLUG_DIR=${VELTRA_SERIAL_DIR}")
+# The line that is unplugged and plugged in again is a second one: those tests
+# run beside the others.
+set(replug_tests ${serial_tests})
+list(FILTER replug_tests INCLUDE REGEX "^Replug")
+set_tests_properties(${replug_tests} PROPERTIES RESOURCE_LOCK replug_line)
 
 add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchCommandLine.cpp tools/BenchOutput.cpp
                tools/BenchDriver.cpp tools/BenchRegistration.cpp tools/BenchReports.cpp tools/BenchScan.cpp

@@ -355,38 +355,131 @@ TEST_F(Serial, Done_ReturnsPromptly_AndNothingIsPostedAfter_WhileTheHostRefusesE
     ExpectPromptDoneWhileRefusing([this] { Feed("1111111111116\r\n"); });
 }
 
-// The second line of the fixture loses its far end for good once the test
-// creates the hang-up file: socat ends and its pseudo-terminal goes away.
-TEST_F(SerialOpen, LineHangsUp_IsToldOnce_AndCloseReturnsOnePromptly) {
-    const std::wstring port = Env(L"VELTRA_HANGUP_PORT"), file = Env(L"VELTRA_HANGUP_FILE");
-    if (port.empty() || file.empty())
-        GTEST_SKIP() << "no line to hang up: run through CTest, which sets VELTRA_HANGUP_PORT and VELTRA_HANGUP_FILE";
-    Configure(std::u16string(port.begin(), port.end()));
-    const Opened o = Open();
-    ASSERT_EQ(o.result, 1) << ToUtf8(c.LastError().second) << " (the line hangs up once per start of the fixture)";
-    std::this_thread::sleep_for(300ms);  // a read is pending
-    std::wstring path = L"Z:" + file;
-    for (wchar_t& ch : path)
-        if (ch == L'/') ch = L'\\';
-    ASSERT_TRUE(UniqueHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
-    const std::wstring line = path.substr(0, path.rfind(L'\\')) + L"\\line2";
-    for (int i = 0; i < 500 && ::GetFileAttributesW(line.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(10);
-    ASSERT_EQ(::GetFileAttributesW(line.c_str()), INVALID_FILE_ATTRIBUTES) << "socat did not end";
-    // The loss is told once, at once; the attempts to open the line again
-    // (about one a second) tell nothing more.
-    ASSERT_TRUE(host.WaitForEvents(1, 1s)) << "no event within a second of the loss";
-    std::this_thread::sleep_for(2500ms);
-    const std::vector<HostEvent> events = host.Events();
-    ASSERT_EQ(events.size(), 1u) << Recording(events);
-    EXPECT_EQ(events[0].source, o.id);
-    EXPECT_EQ(events[0].name, u"DriverError");
-    EXPECT_EQ(events[0].data, u"An error occurred while reading from the COM port.");
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Close(o.id), 1);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(host.Events().size(), 1u) << "nothing is posted after Close";
+// ---- Unplugging and plugging in again --------------------------------------------
+
+const char16_t kLineLost[] = u"An error occurred while reading from the COM port.";
+const char16_t kLineLostRu[] = u"Ошибка при чтении из COM порта.";
+
+// The fixture's second line, which the test unplugs and plugs in again as a
+// USB serial scanner is (tests/wine/serial_fixture.sh: VELTRA_REPLUG_PORT and
+// the folder of its request files, VELTRA_REPLUG_DIR).
+class Replug : public SerialOpen {
+protected:
+    void SetUp() override {
+        const std::wstring port = Env(L"VELTRA_REPLUG_PORT"), dir = Env(L"VELTRA_REPLUG_DIR");
+        if (port.empty() || dir.empty())
+            GTEST_SKIP() << "no line to unplug: run through CTest, which sets VELTRA_REPLUG_PORT and VELTRA_REPLUG_DIR";
+        dir_ = L"Z:" + dir;
+        for (wchar_t& ch : dir_)
+            if (ch == L'/') ch = L'\\';
+        // A fresh line: nothing an earlier test fed waits in it.
+        Request(L"unplug");
+        Request(L"plug");
+        SerialOpen::SetUp();
+        if (HasFatalFailure()) return;
+        Configure(std::u16string(port.begin(), port.end()));
+    }
+
+    // Asks the fixture to unplug or plug the line and waits until it has.
+    void Request(const wchar_t* what) {
+        const std::wstring file = dir_ + L"\\" + what;
+        ASSERT_TRUE(UniqueHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
+        for (int i = 0; i < 1000 && ::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(5);
+        ASSERT_EQ(::GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES)
+            << "the fixture did not " << ToUtf8(std::u16string(what, what + ::wcslen(what)));
+    }
+
+    // Sends one burst into the line as it is plugged in now.
+    void Feed(const std::string& bytes) {
+        const std::wstring feed = dir_ + L"\\feed2";
+        UniqueHandle line(::CreateFileW(feed.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(line) << "cannot open the feeding end, error " << ::GetLastError();
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(line.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    }
+
+    // Unplugs the line; the loss is told within a second, with `text`.
+    void UnplugAndExpectLoss(size_t eventsBefore, const std::u16string& name, const std::u16string& text) {
+        Request(L"unplug");
+        ASSERT_TRUE(host.WaitForEvents(eventsBefore + 1, 1s)) << "no event within a second of the loss";
+        const HostEvent lost = host.Events()[eventsBefore];
+        EXPECT_EQ(lost.name, name);
+        EXPECT_EQ(lost.data, text);
+    }
+
+    // Every code sent while the line is up arrives, in order and on the
+    // identifier of the Open; the losses and returns leave no handle or
+    // thread behind.
+    void LossReturnCycles(int cycles) {
+        const std::u16string id = Connect();
+        std::vector<Expected> expected;
+        ExpectFlatOverCycles("loss and return", cycles, [&](int cycle) {
+            const std::string code = "C" + std::to_string(expected.size());
+            Feed(code + "\r");
+            expected.push_back({u"Barcode", FromUtf8(code)});
+            ASSERT_TRUE(host.WaitForEvents(expected.size(), kWait)) << "cycle " << cycle;
+            UnplugAndExpectLoss(expected.size(), u"DriverError", kLineLost);
+            expected.push_back({u"DriverError", kLineLost});
+            Request(L"plug");
+        });
+        Feed("last\r");
+        expected.push_back({u"Barcode", u"last"});
+        ASSERT_TRUE(host.WaitForEvents(expected.size(), kWait));
+        ExpectEvents(host.Events(), id, expected);
+        EXPECT_EQ(Close(id), 1);
+    }
+
+    std::wstring dir_;
+};
+
+// Both languages: the loss is told once, the line comes back by itself, and
+// codes flow again on the identifier of the Open.
+TEST_F(Replug, LossIsToldOnce_AndCodesFlowAgainOnTheSameIdentifier) {
+    const struct {
+        const wchar_t* locale;
+        const char16_t* barcode;
+        const char16_t* driverError;
+        const char16_t* lost;
+    } rows[] = {
+        {L"en_US", u"Barcode", u"DriverError", kLineLost},
+        {L"ru_RU", u"Штрихкод", u"ОшибкаДрайвера", kLineLostRu},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(ToUtf8(std::u16string(row.locale, row.locale + ::wcslen(row.locale))));
+        const size_t before = host.Events().size();
+        c.SetLocale(row.locale);
+        const std::u16string id = Connect();
+        Feed("4607\r");
+        ASSERT_TRUE(host.WaitForEvents(before + 1, kWait));
+        UnplugAndExpectLoss(before + 1, row.driverError, row.lost);
+        std::this_thread::sleep_for(1500ms);  // an attempt to open it again, which tells nothing
+        EXPECT_EQ(host.Events().size(), before + 2) << Recording(host.Events());
+        Request(L"plug");
+        Feed("4608\r");
+        ASSERT_TRUE(host.WaitForEvents(before + 3, kWait)) << Recording(host.Events());
+        const std::vector<HostEvent> events = host.Events();
+        ExpectEvents({events.begin() + before, events.end()}, id,
+                     {{row.barcode, u"4607"}, {row.driverError, row.lost}, {row.barcode, u"4608"}});
+        EXPECT_EQ(Close(id), 1);
+    }
 }
+
+TEST_F(Replug, CloseDuringTheOutage_ReturnsOnePromptly_AndNothingIsPostedAfter) {
+    const std::u16string id = Connect();
+    UnplugAndExpectLoss(0, u"DriverError", kLineLost);
+    std::this_thread::sleep_for(1200ms);  // an attempt to open it again is under way or just over
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Close(id), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
+    Request(L"plug");
+    Feed("4609\r");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(host.Events().size(), 1u) << Recording(host.Events());
+}
+
+TEST_F(Replug, LossReturnCycles_DeliverEveryCodeInOrder) { LossReturnCycles(3); }
+TEST_F(Replug, DISABLED_LossReturnCycles_Hundred_LeaveHandlesAndThreadsFlat) { LossReturnCycles(100); }
 
 TEST_F(Serial, OpenCloseCycles_LeaveHandlesAndThreadsFlat) { OpenCloseCycles("serial", 200); }
 TEST_F(Serial, DISABLED_OpenCloseCycles_TenThousand) { OpenCloseCycles("serial", 10000); }

@@ -14,31 +14,35 @@
 # stop: ends the socat that start left (its pid is in DIR/socat.pid) and
 # removes the link. Both are safe to repeat.
 #
-# HANGUP_PORT: a second line, DIR/line2, whose far end goes away for good
-# once DIR/hangup exists (a test creates it through Z:): socat's other
-# address is a shell that waits for that file, and socat ends with it.
+# REPLUG_PORT: a second line, DIR/line2 fed through DIR/feed2, that a test
+# can unplug and plug in again, as a USB serial scanner is: it creates the
+# file DIR/unplug or DIR/plug through Z:, and a controller that start leaves
+# running ends the line's socat (its pseudo-terminal goes away, and the port
+# name leads nowhere) or starts a new one under the same names, then removes
+# the request file: its disappearance is the answer.
 set -eu
 
 action=${1:?usage: serial_fixture.sh start|stop DIR PORT}
 dir=${2:?directory}
 port=$(printf '%s' "${3:?port such as COM21}" | tr 'A-Z' 'a-z')
 link=${WINEPREFIX:?WINEPREFIX must name the prefix}/dosdevices/$port
-hangup_port=$(printf '%s' "${4:-}" | tr 'A-Z' 'a-z')
-hangup_link=$WINEPREFIX/dosdevices/$hangup_port
+replug_port=$(printf '%s' "${4:-}" | tr 'A-Z' 'a-z')
+replug_link=$WINEPREFIX/dosdevices/$replug_port
 
-# Ends the socat whose pid is in the named file, if it is still ours, with
-# its process group (setsid made it the leader; the waiting shell is in it).
-stop_socat() {
+# Ends the process whose pid is in the named file, if it is still ours (its
+# command line names $2), with its process group (setsid made it the leader).
+stop_process() {
     if [ -f "$1" ]; then
         pid=$(cat "$1")
-        # Only the socat this script started, never another process that
+        # Only the process this script started, never another one that
         # happens to have been given the same id since.
-        if [ -n "$pid" ] && grep -qa socat "/proc/$pid/cmdline" 2>/dev/null; then
+        if [ -n "$pid" ] && grep -qa "$2" "/proc/$pid/cmdline" 2>/dev/null; then
             kill -- "-$pid" 2>/dev/null || kill "$pid" 2>/dev/null || true
         fi
         rm -f "$1"
     fi
 }
+stop_socat() { stop_process "$1" socat; }
 
 wait_for() {
     i=0
@@ -54,14 +58,49 @@ wait_for() {
 }
 
 stop() {
+    rm -f "$dir/serving"
+    stop_process "$dir/controller.pid" serial_fixture
     stop_socat "$dir/socat.pid"
     stop_socat "$dir/socat2.pid"
     # Remove the links only if they are ours.
     if [ -L "$link" ] && [ "$(readlink "$link")" = "$dir/line" ]; then rm -f "$link"; fi
-    if [ -n "$hangup_port" ] && [ -L "$hangup_link" ] && [ "$(readlink "$hangup_link")" = "$dir/line2" ]; then
-        rm -f "$hangup_link"
+    if [ -n "$replug_port" ] && [ -L "$replug_link" ] && [ "$(readlink "$replug_link")" = "$dir/line2" ]; then
+        rm -f "$replug_link"
     fi
-    rm -f "$dir/line" "$dir/feed" "$dir/line2" "$dir/hangup"
+    rm -f "$dir/line" "$dir/feed" "$dir/line2" "$dir/feed2" "$dir/plug" "$dir/unplug"
+}
+
+plug() {
+    [ -e "$dir/line2" ] && return 0
+    setsid socat pty,raw,echo=0,link="$dir/line2" pty,raw,echo=0,link="$dir/feed2" </dev/null >/dev/null 2>&1 &
+    echo $! >"$dir/socat2.pid"
+    wait_for "$dir/line2"
+    wait_for "$dir/feed2"
+}
+
+unplug() {
+    stop_socat "$dir/socat2.pid"
+    i=0
+    while [ -e "$dir/line2" ] && [ $i -lt 100 ]; do
+        i=$((i + 1))
+        sleep 0.02
+    done
+}
+
+# The replug line's controller: serves the request files while the fixture runs.
+serve() {
+    while [ -f "$dir/serving" ]; do
+        if [ -e "$dir/unplug" ]; then
+            unplug
+            rm -f "$dir/unplug"
+        fi
+        if [ -e "$dir/plug" ]; then
+            plug
+            rm -f "$dir/plug"
+        fi
+        sleep 0.02
+    done
+    unplug
 }
 
 start() {
@@ -78,18 +117,20 @@ start() {
     wait_for "$dir/feed"
     ln -sfn "$dir/line" "$link"
     echo "serial_fixture: $port -> $(readlink "$dir/line"), feed $dir/feed"
-    if [ -n "$hangup_port" ]; then
-        setsid socat pty,raw,echo=0,link="$dir/line2" \
-            SYSTEM:"while [ ! -e '$dir/hangup' ]; do sleep 0.05; done" </dev/null >/dev/null 2>&1 &
-        echo $! >"$dir/socat2.pid"
-        wait_for "$dir/line2"
-        ln -sfn "$dir/line2" "$hangup_link"
-        echo "serial_fixture: $hangup_port -> $(readlink "$dir/line2"), hangs up when $dir/hangup exists"
+    if [ -n "$replug_port" ]; then
+        plug
+        ln -sfn "$dir/line2" "$replug_link"
+        : >"$dir/serving"
+        setsid sh "$0" serve "$dir" "$port" "$replug_port" </dev/null >/dev/null 2>&1 &
+        echo $! >"$dir/controller.pid"
+        echo "serial_fixture: $replug_port -> $(readlink "$dir/line2"), feed $dir/feed2, unplugged and plugged" \
+            "in again on request ($dir/unplug, $dir/plug)"
     fi
 }
 
 case $action in
     start) start ;;
     stop) stop ;;
+    serve) serve ;;
     *) echo "usage: serial_fixture.sh start|stop DIR PORT" >&2; exit 2 ;;
 esac
