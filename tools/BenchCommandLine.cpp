@@ -44,11 +44,13 @@ Commands:
                         Open, print every event, Close. With the port "0"
                         (keyboard) a window receives the scanner's keys (it needs
                         a display, or Wine's null graphics driver); any other
-                        port is read as a serial line. The scan ends after N
-                        events, after S seconds or at Ctrl+C.
+                        port is read as a serial line; when it is unplugged and
+                        plugged in again, a line on stderr says so. The scan
+                        ends after N events, after S seconds or at Ctrl+C.
   keyboard [--count N] [--seconds S]
                         the same as scan
   error                 GetLastError: the code and text of the driver's last error
+  ports                 the COM ports of this machine, for propComPortNumber
 
 Exit codes:
   0  every command succeeded
@@ -91,11 +93,14 @@ Example:
                         Open, печать каждого события, Close. При порте "0"
                         (клавиатура) нажатия сканера принимает окно (нужен дисплей
                         или драйвер графики null в Wine); любой другой порт
-                        читается как COM-порт. Сканирование заканчивается после
-                        N событий, через S секунд или по Ctrl+C.
+                        читается как COM-порт; когда его отключают и подключают
+                        снова, об этом говорит строка в stderr. Сканирование
+                        заканчивается после N событий, через S секунд или по
+                        Ctrl+C.
   keyboard [--count N] [--seconds S]
                         то же, что scan
   error                 GetLastError: код и текст последней ошибки драйвера
+  ports                 COM-порты этого компьютера, для propComPortNumber
 
 Коды завершения:
   0  все команды выполнены
@@ -184,8 +189,9 @@ const Verb* PlainVerb(const std::wstring& command) {
         const wchar_t* name;
         Verb verb;
     } kPlain[] = {
-        {L"version", Verb::Version}, {L"info", Verb::Info},   {L"params", Verb::Params}, {L"describe", Verb::Describe},
-        {L"open", Verb::Open},       {L"close", Verb::Close}, {L"test", Verb::Test},     {L"error", Verb::Error},
+        {L"version", Verb::Version},   {L"info", Verb::Info},   {L"params", Verb::Params},
+        {L"describe", Verb::Describe}, {L"open", Verb::Open},   {L"close", Verb::Close},
+        {L"test", Verb::Test},         {L"error", Verb::Error}, {L"ports", Verb::Ports},
     };
     for (const auto& plain : kPlain)
         if (command == plain.name) return &plain.verb;

@@ -12,7 +12,7 @@ struct Limits {
     double seconds = 0;  // stop after this long; 0: until Ctrl+C
 };
 
-enum class Verb { Register, Unregister, Version, Info, Params, Set, Describe, Open, Close, Test, Scan, Error };
+enum class Verb { Register, Unregister, Version, Info, Params, Set, Describe, Open, Close, Test, Scan, Error, Ports };
 
 struct Step {
     Verb verb = Verb::Version;

@@ -20,6 +20,7 @@ void ShowInfo(Driver& d);         // the same, and the property and method table
 void ShowParams(Driver& d);       // the settings form as a table
 void ShowDescription(Driver& d);  // GetDescription
 void ShowLastError(Driver& d);    // GetLastError
+void ShowPorts();                 // the COM ports the system knows, with what each stands for
 
 // BenchScan.cpp: Open, every event printed until a limit, Close; in a
 // keyboard-mode window or from the serial port. Throws BenchError

@@ -1,5 +1,6 @@
 #include "BenchOutput.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "core/common/SystemText.h"
@@ -111,7 +112,27 @@ std::u16string SystemMessage(HRESULT hr, const std::u16string& insert) {
     return text + u" (" + Hex8(static_cast<unsigned long>(hr)) + u")";
 }
 
+namespace {
+
+// The driver tells a lost serial line by one driver-error event with the
+// read-error text, and tells nothing when the line is back: the next event
+// shows it. Both moments get a line on stderr.
+void ShowLineMoments(const substitute::HostEvent& event) {
+    static std::atomic<bool> lost{false};
+    if (event.data == u"An error occurred while reading from the COM port." ||
+        event.data == u"Ошибка при чтении из COM порта.") {
+        lost = true;
+        PrintError(Say(u"the serial line is gone (unplugged?); the driver opens it again about once a second",
+                       u"COM-порт пропал (отключён?); драйвер открывает его снова примерно раз в секунду"));
+    } else if (lost.exchange(false)) {
+        PrintError(Say(u"the serial line is back", u"COM-порт снова на месте"));
+    }
+}
+
+}  // namespace
+
 std::u16string PrintEvent(const substitute::HostEvent& event) {
+    ShowLineMoments(event);
     std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
                           Visible(event.data) + u"\"";
     // Events always go to stdout; with --json it carries nothing else.

@@ -9,6 +9,7 @@
 #include "BenchCommands.h"
 #include "BenchOutput.h"
 #include "core/common/Text.h"
+#include "core/common/Win32Owners.h"
 
 namespace veltra::bench {
 namespace {
@@ -128,6 +129,34 @@ void ShowDescription(Driver& d) {
 void ShowLastError(Driver& d) {
     const Driver::Result r = d.Call(u"GetLastError", 1);
     PrintLine(Say(u"code ", u"код ") + r.result + (r.params[0].empty() ? u"" : u": " + r.params[0]));
+}
+
+void ShowPorts() {
+    // The names the driver accepts. A port is there when it opens, or when it
+    // is busy with another program; the system's device list alone misses
+    // ports that Wine maps by a link.
+    bool any = false;
+    for (int n = 1; n <= 35; ++n) {
+        const std::wstring name = L"COM" + std::to_wstring(n);
+        wchar_t target[MAX_PATH] = {};
+        ::QueryDosDeviceW(name.c_str(), target, MAX_PATH);
+        const std::wstring path = L"\\\\.\\" + name;
+        const UniqueHandle port(
+            ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const DWORD error = port ? 0 : ::GetLastError();
+        std::u16string note;
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+            note = Say(u"in use by another program", u"занят другой программой");
+        else if (error != 0 && target[0])
+            note = Say(u"cannot be opened: ", u"не открывается: ") + SystemMessage(HRESULT_FROM_WIN32(error));
+        else if (error != 0) continue;
+        any = true;
+        std::u16string line = FromUtf16(name.c_str());
+        if (target[0]) line += u"  " + FromUtf16(target);
+        if (!note.empty()) line += u"  (" + note + u")";
+        PrintLine(line);
+    }
+    if (!any) PrintLine(Say(u"no COM ports", u"COM-портов нет"));
 }
 
 }  // namespace veltra::bench

@@ -76,6 +76,7 @@ void Run(const std::vector<Step>& steps) {
         }
         case Verb::Scan: Scan(d(), step.limits, keyboard); break;
         case Verb::Error: ShowLastError(d()); break;
+        case Verb::Ports: ShowPorts(); break;
         }
     }
 }

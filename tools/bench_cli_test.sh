@@ -71,6 +71,7 @@ done <<'EOF'
 0|code 0|bench --lang en error
 1|Close failed: Invalid data type of the parameter Device ID.|bench --lang en close
 4|the scan ended after 0 of 1 events|bench --lang en $SERIAL scan --count 1 --seconds 0.2
+0|COM27|bench --lang en ports
 0|for the current user|bench --lang en register --user
 0|AddIn.VeltraScanner|regq
 0|for the current user|bench --lang en unregister --user

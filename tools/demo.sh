@@ -64,18 +64,29 @@ info=$("$WINE" VeltraBench.exe --lang en info </dev/null)
 printf '%s\n' "$info" | sed -n '1,11p' | sed 's/\r$//; s/^/   /; s/^ *$//'
 echo "   ..."
 
+# The scanner's cable: socat joins two pseudo-terminals; COM3 leads to one end,
+# the scanner writes into the other. Ending socat unplugs the scanner.
+plug_in() {
+    socat pty,raw,echo=0,link="$WORK/line" pty,raw,echo=0,link="$WORK/feed" </dev/null >/dev/null 2>&1 &
+    socat_pid=$!
+    for _ in $(seq 100); do [ -e "$WORK/line" ] && [ -e "$WORK/feed" ] && break; sleep 0.05; done
+    [ -e "$WORK/feed" ] || die "socat made no pseudo-terminals"
+    ln -sfn "$WORK/line" "$COM3"
+}
+unplug() {
+    kill "$socat_pid" 2>/dev/null
+    wait "$socat_pid" 2>/dev/null || true
+    socat_pid=""
+}
+
 say "a virtual scanner: socat joins two pseudo-terminals; COM3 is one end, the scanner writes into the other"
-socat pty,raw,echo=0,link="$WORK/line" pty,raw,echo=0,link="$WORK/feed" </dev/null >/dev/null 2>&1 &
-socat_pid=$!
-for _ in $(seq 100); do [ -e "$WORK/line" ] && [ -e "$WORK/feed" ] && break; sleep 0.05; done
-[ -e "$WORK/feed" ] || die "socat made no pseudo-terminals"
-ln -sfn "$WORK/line" "$COM3"
+plug_in
 say "COM3 -> $(readlink "$WORK/line")"
 
 say "the bench opens COM3 at 9600 8N1 and prints every event the driver posts"
 : >"$WORK/bench.log"
 "$WINE" VeltraBench.exe --lang en set propComPortNumber COM3 set propSpeed 9600 set propDataBit 8 \
-    set propStopBits "1 stop bits" set propParity No scan --count 4 --seconds 20 \
+    set propStopBits "1 stop bits" set propParity No scan --count 6 --seconds 30 \
     >"$WORK/bench.log" 2>&1 </dev/null &
 bench_pid=$!
 tail -n +1 -f --pid="$bench_pid" "$WORK/bench.log" | sed -u 's/\r$//; s/^/   bench| /' &
@@ -96,6 +107,13 @@ scan "EAN-13 4607012345677 + CR LF" '4607012345677\r\n'
 scan "Code 128 \"VLT-2026/12-ABC\" + CR LF" 'VLT-2026/12-ABC\r\n'
 scan "GS1 (01) 04607012345677 (21) ABC123 <GS> (10) LOT42 + CR LF" '0104607012345677''21ABC123\x1d''10LOT42\r\n'
 scan "a burst with byte 0x88, which is no key: the driver reports a DriverError" '12\x88''34\r\n'
+sleep 1
+say "the scanner is unplugged: its line goes away, and the driver reports a DriverError once"
+unplug
+sleep 2
+say "the scanner is plugged in again: COM3 leads to a new line, which the driver opens by itself"
+plug_in
+scan "after the return, EAN-13 4607012345684 + CR: it arrives on the same device" '4607012345684\r'
 
 sleep 1
 say "waiting for the bench to close the port"
