@@ -402,7 +402,12 @@ protected:
     // Unplugs the line; the loss is told within a second, with `text`.
     void UnplugAndExpectLoss(size_t eventsBefore, const std::u16string& name, const std::u16string& text) {
         Request(L"unplug");
+        const auto gone = std::chrono::steady_clock::now();
         ASSERT_TRUE(host.WaitForEvents(eventsBefore + 1, 1s)) << "no event within a second of the loss";
+        std::printf("the loss was told %lld ms after the line went away\n",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - gone)
+                            .count()));
         const HostEvent lost = host.Events()[eventsBefore];
         EXPECT_EQ(lost.name, name);
         EXPECT_EQ(lost.data, text);
