@@ -5,6 +5,7 @@
 // wParam, time passed), a settings change, or a reset.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
@@ -19,10 +20,10 @@ using fuzz::Ascii;
 
 namespace {
 
-constexpr uint32_t kWmKeyUp = 0x0101;
 constexpr uint32_t kWmDeadChar = 0x0103;
-constexpr uint32_t kWmSysKeyDown = 0x0104;
-constexpr uint32_t kWmSysChar = 0x0106;
+constexpr uintptr_t kAlt = 0x12;
+// The keys a keypad sends for the digits 0..9 with NumLock off.
+const uintptr_t kKeypadNavigation[] = {0x2D, 0x23, 0x28, 0x22, 0x25, 0x0C, 0x27, 0x24, 0x26, 0x21};
 
 const char* const kPrefixes[] = {"192", "191", "220", "219", "221"};
 const char* const kSuffixes[] = {"9", "13", "16", "17", "187"};
@@ -54,22 +55,70 @@ bool Matches(uintptr_t code, const std::string& text) { return std::to_string(co
 
 uintptr_t Parsed(const std::string& text) { return text.empty() || text.size() > 9 ? 0 : std::stoul(text); }
 
+int Digit(uintptr_t vk, bool extended) {
+    if (vk >= 0x60 && vk <= 0x69) return static_cast<int>(vk - 0x60);
+    for (int d = 0; d < 10 && !extended; ++d)
+        if (kKeypadNavigation[d] == vk) return d;
+    return -1;
+}
+
 // The state table, kept as simply as it reads.
 struct Model {
     bool collecting = false;
     bool skipEnter = false;
     uint64_t startMs = 0;
     std::u16string buffer;
+    bool composing = false;
+    std::string digits;  // of the Alt code being typed
+    bool echo = false;
+
+    void TimeLimit(uint64_t nowMs, const Settings& s) {
+        if (collecting && nowMs - startMs > static_cast<uint64_t>(s.limitMs)) {
+            collecting = false;
+            skipEnter = false;
+            composing = false;
+        }
+    }
 
     KeyVerdict On(const HookMessage& m, uint64_t nowMs, const Settings& s) {
         KeyVerdict v;
         if (m.hookCode < 0 || m.removeFlag == 0) return v;
-        if (m.message == kWmKeyDown) {
-            const uintptr_t vk = m.wParam;
-            if (collecting && nowMs - startMs > static_cast<uint64_t>(s.limitMs)) {
-                collecting = false;
-                skipEnter = false;
+        const bool altKeyDown = (m.message == kWmKeyDown || m.message == kWmSysKeyDown) && m.wParam == kAlt;
+        if (m.message == kWmSysKeyDown || altKeyDown) {
+            echo = false;
+            if (m.message == kWmKeyDown) TimeLimit(nowMs, s);  // the limit is tested at key-downs only
+            if (!collecting) return v;
+            if (altKeyDown) {
+                if (!composing) digits.clear();
+                composing = true;
+                v.swallow = true;
+            } else if (composing && Digit(m.wParam, m.extendedKey) >= 0) {
+                digits += static_cast<char>('0' + Digit(m.wParam, m.extendedKey));
+                v.swallow = true;
+            } else if (composing && m.wParam == 0x90) {
+                v.swallow = true;
+            } else {
+                composing = false;
             }
+        } else if (m.message == kWmSysChar) {
+            v.swallow = collecting && composing;
+        } else if ((m.message == kWmSysKeyUp || (m.message == kWmKeyUp && m.wParam == kAlt)) && collecting &&
+                   composing) {
+            v.swallow = true;
+            if (m.wParam == kAlt) {
+                unsigned code = 0;
+                for (char d : digits) code = (code * 10 + static_cast<unsigned>(d - '0')) % 256;
+                if (code != 0) {
+                    buffer.push_back(static_cast<char16_t>(code));
+                    echo = true;
+                }
+                composing = false;
+            }
+        } else if (m.message == kWmKeyDown) {
+            composing = false;
+            echo = false;
+            const uintptr_t vk = m.wParam;
+            TimeLimit(nowMs, s);
             if (Matches(vk, s.prefix) && !collecting) {
                 collecting = true;
                 buffer.clear();
@@ -89,9 +138,15 @@ struct Model {
                 v.swallow = true;
                 skipEnter = false;
             }
+        } else if (m.message == kWmChar && collecting && echo) {
+            echo = false;
+            v.swallow = true;
         } else if (m.message == kWmChar && collecting) {
-            const uintptr_t ch = m.wParam;
+            uintptr_t ch = m.wParam;
             if (ch <= 0xFFFF && ch != 16 && !Matches(ch, s.prefix) && !Matches(ch, s.suffix)) {
+                const bool letter = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+                if (letter && m.capsLockOn)
+                    ch = m.shiftDown ? std::toupper(static_cast<int>(ch)) : std::tolower(static_cast<int>(ch));
                 buffer.push_back(static_cast<char16_t>(ch));
                 v.swallow = true;
             }
@@ -101,7 +156,11 @@ struct Model {
 };
 
 uintptr_t SomeWParam(FuzzedDataProvider& in, const Settings& s) {
-    switch (in.ConsumeIntegralInRange<int>(0, 9)) {
+    switch (in.ConsumeIntegralInRange<int>(0, 13)) {
+    case 10: return kAlt;
+    case 11: return in.ConsumeIntegralInRange<uintptr_t>(0x60, 0x69);
+    case 12: return kKeypadNavigation[in.ConsumeIntegralInRange<size_t>(0, 9)];
+    case 13: return in.ConsumeBool() ? 0x90 : in.ConsumeIntegralInRange<uintptr_t>('A', 'z');
     case 0: return Parsed(s.prefix);
     case 1: return Parsed(s.suffix);
     case 2: return 13;
@@ -117,10 +176,11 @@ uintptr_t SomeWParam(FuzzedDataProvider& in, const Settings& s) {
 }
 
 uint32_t SomeMessage(FuzzedDataProvider& in) {
-    static const uint32_t kOthers[] = {0, kWmKeyUp, kWmDeadChar, kWmSysKeyDown, kWmSysChar, 0x0200};
-    const int pick = in.ConsumeIntegralInRange<int>(0, 7);
+    static const uint32_t kOthers[] = {0, kWmKeyUp, kWmDeadChar, kWmSysKeyUp, kWmSysChar, 0x0200};
+    const int pick = in.ConsumeIntegralInRange<int>(0, 9);
     if (pick < 3) return kWmKeyDown;
     if (pick < 6) return kWmChar;
+    if (pick < 8) return kWmSysKeyDown;
     return kOthers[in.ConsumeIntegralInRange<size_t>(0, std::size(kOthers) - 1)];
 }
 
@@ -159,8 +219,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KeyFramer framer;
     Model model;
     uint64_t nowMs = in.ConsumeIntegral<uint32_t>();
-    // The characters taken away since the last prefix started a code.
-    std::u16string swallowedChars;
 
     for (int steps = 0; steps < 4096 && in.remaining_bytes() > 0; ++steps) {
         const int kind = in.ConsumeIntegralInRange<int>(0, 31);
@@ -171,7 +229,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (kind == 1) {
             framer.Reset();
             model = Model();
-            swallowedChars.clear();
             continue;
         }
 
@@ -182,6 +239,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         m.removeFlag = remove == 0 ? 0 : remove == 1 ? in.ConsumeIntegral<uintptr_t>() | 2 : 1;
         m.message = SomeMessage(in);
         m.wParam = SomeWParam(in, settings);
+        m.extendedKey = in.ConsumeBool();
+        m.shiftDown = in.ConsumeBool();
+        m.capsLockOn = in.ConsumeBool();
         nowMs = Advance(in, nowMs, model, settings);
 
         const KeyFramerConfig& config = cache.Get(Ascii(settings.prefix), Ascii(settings.suffix), settings.limitMs);
@@ -192,23 +252,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const KeyVerdict got = framer.OnMessage(m, nowMs, config);
         const KeyVerdict want = model.On(m, nowMs, settings);
 
-        FUZZ_CHECK(wants == (!lookedAt && (m.message == kWmKeyDown || (m.message == kWmChar && wasCollecting))));
+        const bool ofAltCode = m.message == kWmSysKeyDown || m.message == kWmSysKeyUp || m.message == kWmSysChar ||
+                               (m.message == kWmKeyUp && m.wParam == kAlt);
+        FUZZ_CHECK(wants ==
+                   (!lookedAt && (m.message == kWmKeyDown || ((m.message == kWmChar || ofAltCode) && wasCollecting))));
         if (!wants) {
             // Looked-at messages, and all others it does not want, pass untouched.
             FUZZ_CHECK(!got.swallow && got.layout == LayoutAction::None && !got.code);
             FUZZ_CHECK(framer.Collecting() == wasCollecting && framer.SkipEnter() == wasSkipEnter);
         }
-        if (got.layout == LayoutAction::SaveAndSwitchToUS) swallowedChars.clear();
-        if (m.message == kWmChar && got.swallow) {
-            // Only a character of a code being collected, never a frame key or 16.
-            FUZZ_CHECK(wants && wasCollecting && m.wParam <= 0xFFFF && m.wParam != 16);
-            FUZZ_CHECK(!Matches(m.wParam, settings.prefix) && !Matches(m.wParam, settings.suffix));
-            swallowedChars.push_back(static_cast<char16_t>(m.wParam));
-        }
+        // Only messages of a code being collected are taken away, prefix and Enter aside.
+        if (got.swallow && m.message != kWmKeyDown) FUZZ_CHECK(wants && wasCollecting);
         if (got.code) {
             FUZZ_CHECK(got.swallow && got.layout == LayoutAction::RestoreSaved);
             FUZZ_CHECK(wasCollecting && m.message == kWmKeyDown && Matches(m.wParam, settings.suffix));
-            FUZZ_CHECK(*got.code == swallowedChars);
         }
         Check(got.swallow == want.swallow && got.layout == want.layout && got.code == want.code, got, want);
         FUZZ_CHECK(framer.Collecting() == model.collecting && framer.SkipEnter() == model.skipEnter);

@@ -99,6 +99,9 @@ LRESULT CALLBACK ScreenProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_KEYDOWN: screen->Add(u"window WM_KEYDOWN " + Hex(wParam), true); break;
     case WM_CHAR: screen->Add(u"window WM_CHAR    " + Shown(wParam), true); return 0;
+    // Keys typed with Alt held, as an Alt+keypad code is.
+    case WM_SYSKEYDOWN: screen->Add(u"window WM_SYSKEYDOWN " + Hex(wParam), true); break;
+    case WM_SYSCHAR: screen->Add(u"window WM_SYSCHAR " + Shown(wParam), true); return 0;
     case kEventArrived: screen->TakeEvents(); return 0;
     case WM_PAINT: screen->Paint(); return 0;
     case WM_DESTROY:

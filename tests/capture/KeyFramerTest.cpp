@@ -12,8 +12,6 @@
 namespace veltra {
 namespace {
 
-constexpr uint32_t kWmKeyUp = 0x0101;
-constexpr uint32_t kWmSysKeyDown = 0x0104;
 constexpr uint32_t kWmMouseMove = 0x0200;
 constexpr uintptr_t kVkTab = 9, kVkShift = 16, kVkTilde = 192, kVkEqual = 187;
 
@@ -44,6 +42,18 @@ constexpr Step PeekDown(uintptr_t vk, uint64_t at) { return {{0, 0, kWmKeyDown, 
 constexpr Step PeekChar(uintptr_t ch) { return {{0, 0, kWmChar, ch}, kCharTime, kPass}; }
 constexpr Step SkipDown(uintptr_t vk, uint64_t at) { return {{-1, 1, kWmKeyDown, vk}, at, kPass}; }
 constexpr Step Other(uint32_t message, uintptr_t wParam) { return {{0, 1, message, wParam}, 0, kPass}; }
+// The messages of an Alt+keypad code; with Alt held, keys arrive as system keys.
+constexpr uintptr_t kVkNumpad0 = 0x60, kVkNumLock = 0x90, kVkControl = 17, kVkBracket = 221;
+constexpr Step SysDown(uintptr_t vk, Expect e, bool extended = false) {
+    return {{0, 1, kWmSysKeyDown, vk, extended}, 5, e};
+}
+constexpr Step SysUp(uintptr_t vk, Expect e) { return {{0, 1, kWmSysKeyUp, vk}, 5, e}; }
+constexpr Step SysChar(uintptr_t ch, Expect e) { return {{0, 1, kWmSysChar, ch}, kCharTime, e}; }
+constexpr Step AltUp(Expect e) { return {{0, 1, kWmKeyUp, kVkAlt}, 5, e}; }
+// A character typed with the keyboard state of the moment.
+constexpr Step CharIn(uintptr_t ch, bool shift, bool capsLock, Expect e) {
+    return {{0, 1, kWmChar, ch, false, shift, capsLock}, kCharTime, e};
+}
 
 std::string Describe(const HookMessage& m, uint64_t at) {
     std::ostringstream out;
@@ -313,6 +323,74 @@ TEST(KeyFramer, ResetReturnsToIdle) {
     const Step after[] = {Char(u'3', kPass), Down(kVkEnter, 3, kPass), Down(kVkTab, 4, kPass),
                           Down(kVkTilde, 5, kStart), Down(kVkTab, 6, Finish(u""))};
     ExpectSequence(framer, Config(u"192", u"9"), after);
+}
+
+// GS typed as Alt+0029 (Windows: the system's character for it follows the
+// Alt release) and as Alt+029 with NumLock switched on first (Wine: a system
+// character for each digit, none after the release); and with NumLock off,
+// the keypad's navigation keys. The separator is collected once.
+TEST(KeyFramer, ComposesAltKeypadCodes_InsideACode) {
+    const Step windows[] = {
+        Down(kVkTilde, 0, kStart), Char(u'1', kSwallow),
+        SysDown(kVkAlt, kSwallow),
+        SysDown(kVkNumpad0, kSwallow), SysUp(kVkNumpad0, kSwallow), SysDown(kVkNumpad0, kSwallow),
+        SysUp(kVkNumpad0, kSwallow), SysDown(kVkNumpad0 + 2, kSwallow), SysUp(kVkNumpad0 + 2, kSwallow),
+        SysDown(kVkNumpad0 + 9, kSwallow), SysUp(kVkNumpad0 + 9, kSwallow),
+        SysUp(kVkAlt, kSwallow), Char(0x1D, kSwallow),
+        Down(u'2', 1, kPass), Char(u'2', kSwallow), Down(kVkTab, 2, Finish(u"1\u001D2")),
+    };
+    const Step wine[] = {
+        Down(kVkTilde, 0, kStart), Char(u'1', kSwallow),
+        SysDown(kVkAlt, kSwallow), SysDown(kVkNumLock, kSwallow),
+        SysDown(kVkNumpad0, kSwallow), SysChar(u'0', kSwallow), SysDown(kVkNumpad0 + 2, kSwallow),
+        SysChar(u'2', kSwallow), SysDown(kVkNumpad0 + 9, kSwallow), SysChar(u'9', kSwallow),
+        AltUp(kSwallow),
+        Down(u'2', 1, kPass), Char(u'2', kSwallow), Down(kVkTab, 2, Finish(u"1\u001D2")),
+    };
+    const Step numLockOff[] = {
+        Down(kVkTilde, 0, kStart),
+        SysDown(kVkAlt, kSwallow), SysDown(0x2D /* Insert: 0 */, kSwallow), SysDown(0x28 /* Down: 2 */, kSwallow),
+        SysDown(0x21 /* Page Up: 9 */, kSwallow), AltUp(kSwallow),
+        SysDown(kVkAlt, kSwallow), SysDown(0x28, kPass, true), AltUp(kPass),  // the arrow key of the cluster: no digit
+        Down(kVkTab, 2, Finish(u"\u001D")),
+    };
+    KeyFramer onWindows, onWine, withNumLockOff;
+    ExpectSequence(onWindows, Config(u"192", u"9"), windows);
+    ExpectSequence(onWine, Config(u"192", u"9"), wine);
+    ExpectSequence(withNumLockOff, Config(u"192", u"9"), numLockOff);
+}
+
+// A scanner in Alt+keypad emulation types every character so; the user's own
+// Alt sequences outside a code are not touched.
+TEST(KeyFramer, CollectsACodeTypedWhollyAsAltCodes_AndLeavesAltSequencesOutsideACode) {
+    const Step steps[] = {
+        SysDown(kVkAlt, kPass), SysDown(kVkNumpad0 + 6, kPass), SysUp(kVkAlt, kPass), Char(u'B', kPass),
+        Down(kVkTilde, 0, kStart),
+        SysDown(kVkAlt, kSwallow), SysDown(kVkNumpad0 + 6, kSwallow), SysDown(kVkNumpad0 + 5, kSwallow),
+        SysUp(kVkAlt, kSwallow), Char(u'A', kSwallow),
+        SysDown(kVkAlt, kSwallow), SysDown(kVkNumpad0 + 4, kSwallow), SysDown(kVkNumpad0 + 9, kSwallow),
+        SysUp(kVkAlt, kSwallow), Char(u'1', kSwallow),
+        Down(kVkTab, 1, Finish(u"A1")),
+        SysDown(kVkAlt, kPass), SysChar(u'f', kPass), AltUp(kPass),
+    };
+    KeyFramer framer;
+    ExpectSequence(framer, Config(u"192", u"9"), steps);
+}
+
+// Caps Lock on: a letter takes the case Shift alone gives it (Windows
+// inverts it, Wine's translation of posted keys gives a capital with Shift);
+// digits and GS as Ctrl+] are not touched.
+TEST(KeyFramer, GivesLettersTheCaseOfShift_WhateverCapsLockSays_AndKeepsCtrlBracketGS) {
+    const Step steps[] = {
+        Down(kVkTilde, 0, kStart),
+        CharIn(u'a', false, false, kSwallow), CharIn(u'A', true, false, kSwallow),  // Caps Lock off
+        CharIn(u'A', false, true, kSwallow), CharIn(u'a', true, true, kSwallow),    // on, as Windows types
+        CharIn(u'A', true, true, kSwallow), CharIn(u'1', false, true, kSwallow),    // on, as Wine types
+        Down(kVkControl, 1, kPass), Down(kVkBracket, 2, kPass), Char(0x1D, kSwallow), Up(kVkControl, 3),
+        Down(kVkTab, 4, Finish(u"aAaAA1\u001D")),
+    };
+    KeyFramer framer;
+    ExpectSequence(framer, Config(u"192", u"9"), steps);
 }
 // clang-format on
 

@@ -1,8 +1,11 @@
 #!/bin/sh
 # Keyboard capture end to end through the real X keyboard path: an Xvfb
-# server, a window of the test bench connected in keyboard mode, and a scan
-# typed with xdotool. Passes when the bench prints the barcode event and the
-# window got the digits' key-downs but none of the frame keys or characters.
+# server, a window of the test bench connected in keyboard mode, and scans
+# typed with xdotool: a plain code, marking codes with the GS separator as
+# Ctrl+] and as an Alt+keypad code, and a code typed with Caps Lock on.
+# Passes when the bench prints each barcode event as it was meant and the
+# window got the digits' key-downs but none of the frame keys, characters or
+# keys of the Alt code.
 #
 #   x_keyboard_test.sh BIN_DIR WINE XPREFIX
 #
@@ -65,7 +68,7 @@ echo "Xvfb on display $DISPLAY, prefix $XPREFIX"
 $SESSION start "$XPREFIX" "$WINE" || fail "no Wine session"
 
 "$WINE" "$BIN/VeltraBench.exe" --lang en register set propComPortNumber 0 set propPrefix "~" set propSuffix Tab \
-    set propTimeOut 1000 keyboard --count 1 --seconds 20 >"$TMP/out" 2>&1 &
+    set propTimeOut 2000 keyboard --count 4 --seconds 40 >"$TMP/out" 2>&1 &
 BENCH_PID=$!
 
 WID=
@@ -81,6 +84,11 @@ done
 # No window manager runs, so the focus has to be set by hand.
 timeout 10 xdotool windowfocus --sync "$WID" || fail "cannot focus window $WID"
 xdotool key --delay 20 grave 4 6 0 7 Tab
+xdotool key --delay 20 grave 0 1 ctrl+bracketright 9 1 Tab
+xdotool key --delay 20 grave 2 1 A B C
+xdotool keydown alt key --delay 20 KP_0 KP_0 KP_2 KP_9 keyup alt
+xdotool key --delay 20 9 1 Tab
+xdotool key --delay 20 Caps_Lock grave a shift+b c Tab Caps_Lock
 
 wait "$BENCH_PID"
 status=$?
@@ -90,9 +98,13 @@ tr -d '\r' <"$TMP/out" >"$TMP/out.txt" && mv "$TMP/out.txt" "$TMP/out"
 cat "$TMP/out"
 echo "---- checks"
 [ $status -eq 0 ] || fail "the bench exited with $status (no event within its time limit?)"
-grep -q 'name=Barcode  data="4607"$' "$TMP/out" || fail "no Barcode event with data \"4607\""
-[ "$(grep -c '^window WM_KEYDOWN 0x3[4607]$' "$TMP/out")" -eq 4 ] || fail "the digits' key-downs did not all reach the window"
+for data in '4607' '01\\x1D91' '21ABC\\x1D91' 'aBc'; do
+    grep -q "name=Barcode  data=\"$data\"\$" "$TMP/out" || fail "no Barcode event with data \"$data\""
+done
+# 4, 6, 0 and 7 of the first code and the 0 of the second.
+[ "$(grep -c '^window WM_KEYDOWN 0x3[4607]$' "$TMP/out")" -eq 5 ] || fail "the digits' key-downs did not all reach the window"
 grep -q '^window WM_CHAR' "$TMP/out" && fail "a character reached the window"
+grep -q '^window WM_SYS' "$TMP/out" && fail "a key of the Alt code reached the window"
 grep -q '^window WM_KEYDOWN 0x\(C0\|09\)$' "$TMP/out" && fail "a prefix or suffix key-down reached the window"
 echo "PASS"
 exit 0

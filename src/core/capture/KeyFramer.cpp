@@ -27,6 +27,31 @@ void TraceJoined(const char16_t* head, const std::u16string& tail) noexcept {
     }
 }
 
+// The digit a keypad key stands for while Alt is held, or -1. With NumLock
+// off the keypad sends navigation keys; the same keys of the navigation
+// cluster carry the extended-key flag and stand for nothing.
+int KeypadDigit(uintptr_t vk, bool extendedKey) {
+    if (vk >= 0x60 && vk <= 0x69) return static_cast<int>(vk - 0x60);  // VK_NUMPAD0..9
+    if (extendedKey) return -1;
+    switch (vk) {
+    case 0x2D: return 0;  // Insert
+    case 0x23: return 1;  // End
+    case 0x28: return 2;  // Down
+    case 0x22: return 3;  // Page Down
+    case 0x25: return 4;  // Left
+    case 0x0C: return 5;  // Clear
+    case 0x27: return 6;  // Right
+    case 0x24: return 7;  // Home
+    case 0x26: return 8;  // Up
+    case 0x21: return 9;  // Page Up
+    default: return -1;
+    }
+}
+
+constexpr uintptr_t kVkNumLock = 0x90;
+
+bool IsLatinLetter(uintptr_t ch) { return (ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z'); }
+
 void TraceFixed(const char16_t* line) noexcept { TraceJoined(line, std::u16string()); }
 
 void TraceCollected(char16_t unit) noexcept {
@@ -39,6 +64,8 @@ void TraceCollected(char16_t unit) noexcept {
 }
 
 }  // namespace
+
+char16_t DecodeAltCodeAsLatin1(uint8_t code, bool) noexcept { return static_cast<char16_t>(code); }
 
 KeyFramerConfig MakeKeyFramerConfig(const std::u16string& prefix, const std::u16string& suffix, int32_t limitMs) {
     KeyFramerConfig config;
@@ -64,24 +91,35 @@ const KeyFramerConfig& KeyFramerConfigCache::Get(const std::u16string& prefix, c
 
 KeyVerdict KeyFramer::OnMessage(const HookMessage& m, uint64_t nowMs, const KeyFramerConfig& config) {
     if (!Wants(m)) return {};
-    if (m.message == kWmKeyDown) return OnKeyDown(m.wParam, nowMs, config);
-    return OnChar(m.wParam, config);
+    if (m.message == kWmChar) return OnChar(m, config);
+    if (m.message == kWmKeyDown && m.wParam != kVkAlt) {
+        // A key typed without Alt: no Alt code is under way any more, and
+        // the system's character for the last one would have come already.
+        composing_ = false;
+        echoPending_ = false;
+        return OnKeyDown(m.wParam, nowMs, config);
+    }
+    if (m.message == kWmKeyDown) EndCodeAtTimeLimit(nowMs, config);
+    return OnAltCodeKey(m);
+}
+
+// Measured from the prefix, tested only at key-downs: a code the scanner
+// never finished ends at the first key-down past the limit. A negative
+// limit lets no code through. The layout stays as the code left it.
+void KeyFramer::EndCodeAtTimeLimit(uint64_t nowMs, const KeyFramerConfig& config) noexcept {
+    if (!collecting_) return;
+    const uint64_t elapsed = nowMs - startMs_;
+    if (config.limitMs < 0 || elapsed > static_cast<uint64_t>(config.limitMs)) {
+        TraceFixed(u"Вышли по Тайм Ауту!!");
+        collecting_ = false;
+        skipEnter_ = false;
+        composing_ = false;
+    }
 }
 
 KeyVerdict KeyFramer::OnKeyDown(uintptr_t vk, uint64_t nowMs, const KeyFramerConfig& config) noexcept {
     KeyVerdict verdict;
-
-    // Measured from the prefix, tested only here: a code the scanner never
-    // finished ends at the first key-down past the limit. A negative limit
-    // lets no code through. The layout stays as the code left it.
-    if (collecting_) {
-        const uint64_t elapsed = nowMs - startMs_;
-        if (config.limitMs < 0 || elapsed > static_cast<uint64_t>(config.limitMs)) {
-            TraceFixed(u"Вышли по Тайм Ауту!!");
-            collecting_ = false;
-            skipEnter_ = false;
-        }
-    }
+    EndCodeAtTimeLimit(nowMs, config);
 
     // The codes are taken from the character messages that the host's loop
     // translates from the scanner's key-downs, so they have to be translated
@@ -115,13 +153,72 @@ KeyVerdict KeyFramer::OnKeyDown(uintptr_t vk, uint64_t nowMs, const KeyFramerCon
     return verdict;
 }
 
-KeyVerdict KeyFramer::OnChar(uintptr_t ch, const KeyFramerConfig& config) {
+KeyVerdict KeyFramer::OnAltCodeKey(const HookMessage& m) {
     KeyVerdict verdict;
+    switch (m.message) {
+    case kWmKeyDown:
+    case kWmSysKeyDown: {
+        echoPending_ = false;
+        if (!collecting_) return verdict;
+        if (m.wParam == kVkAlt) {
+            if (!composing_) {  // an Alt key-down that repeats goes on with the code begun
+                composing_ = true;
+                altCode_ = 0;
+                altDigits_ = 0;
+                altAnsi_ = false;
+            }
+            verdict.swallow = true;
+            return verdict;
+        }
+        if (!composing_) return verdict;  // a key with an Alt pressed before the code: the user's
+        const int digit = KeypadDigit(m.wParam, m.extendedKey);
+        if (digit >= 0) {
+            if (altDigits_ == 0 && digit == 0) altAnsi_ = true;
+            altCode_ = (altCode_ * 10 + static_cast<uint32_t>(digit)) % 256;  // Windows keeps the code modulo 256
+            ++altDigits_;
+            verdict.swallow = true;
+        } else if (m.wParam == kVkNumLock) {
+            verdict.swallow = true;  // a scanner may switch NumLock on for its keypad digits
+        } else {
+            composing_ = false;  // any other key ends the Alt code unfinished; it reaches the host
+        }
+        return verdict;
+    }
+    case kWmSysChar:
+        verdict.swallow = composing_;  // Wine's characters for the keypad digits
+        return verdict;
+    default: {  // a key-up
+        if (!composing_) return verdict;
+        verdict.swallow = true;
+        if (m.wParam != kVkAlt) return verdict;  // a keypad digit released
+        if (altDigits_ > 0 && altCode_ != 0) {
+            const char16_t unit = decodeAltCode_(static_cast<uint8_t>(altCode_), altAnsi_);
+            buffer_.push_back(unit);
+            TraceCollected(unit);
+            echoPending_ = true;
+        }
+        composing_ = false;
+        return verdict;
+    }
+    }
+}
+
+KeyVerdict KeyFramer::OnChar(const HookMessage& m, const KeyFramerConfig& config) {
+    KeyVerdict verdict;
+    if (echoPending_) {
+        // The character Windows makes of the Alt code just collected.
+        echoPending_ = false;
+        verdict.swallow = true;
+        return verdict;
+    }
+    uintptr_t ch = m.wParam;
     // A character message carries one UTF-16 unit; anything wider is no
     // character of a code and is not cut down to one.
     if (ch > 0xFFFF || ch == 16) return verdict;
     if (config.hasPrefix && ch == config.prefixVk) return verdict;
     if (config.hasSuffix && ch == config.suffixVk) return verdict;
+    // Caps Lock inverts what the scanner's Shift meant.
+    if (m.capsLockOn && IsLatinLetter(ch)) ch = m.shiftDown ? (ch & ~uintptr_t{0x20}) : (ch | 0x20);
 
     const char16_t unit = static_cast<char16_t>(ch);
     buffer_.push_back(unit);
@@ -133,6 +230,8 @@ KeyVerdict KeyFramer::OnChar(uintptr_t ch, const KeyFramerConfig& config) {
 void KeyFramer::Reset() noexcept {
     collecting_ = false;
     skipEnter_ = false;
+    composing_ = false;
+    echoPending_ = false;
     startMs_ = 0;
     buffer_.clear();
 }

@@ -10,7 +10,18 @@ namespace {
 
 HKL UnitedStatesLayout() { return reinterpret_cast<HKL>(static_cast<uintptr_t>(kLayoutUnitedStates)); }
 
+// The character of an Alt+keypad code from the system's ANSI or OEM code page.
+char16_t DecodeAltCode(uint8_t code, bool ansi) {
+    if (code < 0x20) return code;  // a control character in every code page
+    const char byte = static_cast<char>(code);
+    wchar_t unit = 0;
+    if (::MultiByteToWideChar(ansi ? CP_ACP : CP_OEMCP, 0, &byte, 1, &unit, 1) != 1) return code;
+    return static_cast<char16_t>(unit);
+}
+
 }  // namespace
+
+Win32KeyboardHook::Win32KeyboardHook() : framer_(&DecodeAltCode) {}
 
 bool Win32KeyboardHook::Install(CodeQueues& queues, const StoredSettings& settings) {
     Remove();
@@ -55,10 +66,15 @@ void Win32KeyboardHook::Handle(MSG& msg, const HookMessage& m) {
 LRESULT CALLBACK Win32KeyboardHook::Procedure(int code, WPARAM removeFlag, LPARAM message) noexcept {
     Win32KeyboardHook* self = installed_;
     MSG* msg = reinterpret_cast<MSG*>(message);
-    const HookMessage m{code, static_cast<uintptr_t>(removeFlag), msg ? msg->message : 0u, msg ? msg->wParam : 0};
+    HookMessage m{code, static_cast<uintptr_t>(removeFlag), msg ? msg->message : 0u, msg ? msg->wParam : 0};
     // Most messages are no business of ours: a couple of integer tests, then on.
     HHOOK hook = self ? self->hook_.get() : nullptr;
     if (!self || !msg || !self->framer_.Wants(m)) return ::CallNextHookEx(hook, code, removeFlag, message);
+    m.extendedKey = (static_cast<uintptr_t>(msg->lParam) >> 24 & 1) != 0;
+    if (m.message == kWmChar) {
+        m.shiftDown = ::GetKeyState(VK_SHIFT) < 0;
+        m.capsLockOn = (::GetKeyState(VK_CAPITAL) & 1) != 0;
+    }
     try {
         self->Handle(*msg, m);
     } catch (...) {

@@ -14,7 +14,7 @@ namespace veltra {
 
 class Win32KeyboardHook final : public KeyboardHook {
 public:
-    Win32KeyboardHook() = default;
+    Win32KeyboardHook();
     ~Win32KeyboardHook() override { Remove(); }
     Win32KeyboardHook(const Win32KeyboardHook&) = delete;
     Win32KeyboardHook& operator=(const Win32KeyboardHook&) = delete;
