@@ -25,10 +25,10 @@ constexpr uint32_t kLayoutUnitedStates = 0x04090409;
 
 // One call of the message-retrieval hook.
 struct HookMessage {
-    int32_t hookCode;      // negative: not ours to handle
-    uintptr_t removeFlag;  // 0 when the message is only looked at, not removed
-    uint32_t message;      // the record's message identifier
-    uintptr_t wParam;      // virtual-key code of a key-down, UTF-16 unit of a character
+    int32_t hookCode = 0;      // negative: not ours to handle
+    uintptr_t removeFlag = 0;  // 0 when the message is only looked at, not removed
+    uint32_t message = 0;      // the record's message identifier
+    uintptr_t wParam = 0;      // virtual-key code of a key-down, UTF-16 unit of a character
     // What the hook reads besides the record, for the messages the framer
     // wants only: a key of the navigation cluster or the main block, not of
     // the keypad (the record's extended-key flag); and, for characters, the
