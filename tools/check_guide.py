@@ -14,7 +14,8 @@ verbatim in a string literal of the driver's sources (src/):
     document's descriptions).
 Names: each guide gives, in backticks, every English and Russian name of the
 driver's properties and methods (src/core/settings/Names.cpp) and events (the
-one-word texts of src/core/common/Messages.cpp), so a renamed one is missed.
+one-word texts of src/core/common/Messages.cpp): a name renamed in the driver
+shows as one that the guides lack.
 Structure: the guides have the same headings in the same order (numbered ones
 by their numbers, the others by their place under the numbered one before);
 and in each section the same tables with the same number of rows and columns,
@@ -203,7 +204,7 @@ def check_texts(name, sections, literals, pairs, problems):
                     continue
                 count += 1
                 if quoted not in literals:
-                    problems.append(f"{where} \"{quoted}\" is not (part of) a driver text in {SOURCES}/ "
+                    problems.append(f"{where} \"{quoted}\" is found in no driver text in {SOURCES}/ "
                                     "(a text that is not the driver's goes in NOT_DRIVER in tools/check_guide.py)")
                 elif russian and not has_cyrillic(quoted) and any(
                         quoted in en and quoted not in ru for en, ru in pairs.items()):
@@ -224,7 +225,8 @@ def check_structure(english, russian, pairs, problems):
     ru_keys = [s.key for s in russian]
     en_by_key = {s.key: s for s in english}
     ru_by_key = {s.key: s for s in russian}
-    for mine, other, name, other_name in ((english, ru_by_key, ENGLISH, RUSSIAN), (russian, en_by_key, RUSSIAN, ENGLISH)):
+    sides = ((english, ru_by_key, ENGLISH, RUSSIAN), (russian, en_by_key, RUSSIAN, ENGLISH))
+    for mine, other, name, other_name in sides:
         for s in mine:
             if s.key not in other:
                 problems.append(f"{name}: section {s.key} ({'#' * s.level} {s.title}): only in this guide, "
@@ -234,7 +236,8 @@ def check_structure(english, russian, pairs, problems):
     if common_en != common_ru:
         for a, b in zip(common_en, common_ru):
             if a != b:
-                problems.append(f"{RUSSIAN}: section {b}: comes where {ENGLISH} has section {a} (headings out of order)")
+                problems.append(f"{RUSSIAN}: section {b}: comes where {ENGLISH} has section {a} "
+                                "(headings out of order)")
                 break
     english_of = {ru: en for en, ru in pairs.items()}
     counts = {"sections": 0, "tables": 0, "blocks": 0, "spans": 0}
