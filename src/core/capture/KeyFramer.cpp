@@ -50,8 +50,6 @@ int KeypadDigit(uintptr_t vk, bool extendedKey) {
 
 constexpr uintptr_t kVkNumLock = 0x90;
 
-bool IsLatinLetter(uintptr_t ch) { return (ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z'); }
-
 void TraceFixed(const char16_t* line) noexcept { TraceJoined(line, std::u16string()); }
 
 void TraceCollected(char16_t unit) noexcept {

@@ -38,6 +38,10 @@ struct HookMessage {
     bool capsLockOn = false;
 };
 
+// The letters whose case Caps Lock turns: the Latin ones, which the US layout
+// types during a code.
+constexpr bool IsLatinLetter(uintptr_t ch) noexcept { return (ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z'); }
+
 // The character of an Alt+keypad code (0..255): from the ANSI code page when
 // the code was typed with a leading 0, else from the OEM code page. Codes
 // below 32 are the control characters of the same number in both.

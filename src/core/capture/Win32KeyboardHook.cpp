@@ -71,9 +71,12 @@ LRESULT CALLBACK Win32KeyboardHook::Procedure(int code, WPARAM removeFlag, LPARA
     HHOOK hook = self ? self->hook_.get() : nullptr;
     if (!self || !msg || !self->framer_.Wants(m)) return ::CallNextHookEx(hook, code, removeFlag, message);
     m.extendedKey = (static_cast<uintptr_t>(msg->lParam) >> 24 & 1) != 0;
-    if (m.message == kWmChar) {
-        m.shiftDown = ::GetKeyState(VK_SHIFT) < 0;
+    // The keyboard state matters for letters only, and Shift only under Caps
+    // Lock: digits, most of a code, cost no query (under Wine each is a call
+    // to the server).
+    if (m.message == kWmChar && IsLatinLetter(m.wParam)) {
         m.capsLockOn = (::GetKeyState(VK_CAPITAL) & 1) != 0;
+        m.shiftDown = m.capsLockOn && ::GetKeyState(VK_SHIFT) < 0;
     }
     try {
         self->Handle(*msg, m);
