@@ -104,7 +104,7 @@ set_tests_properties(${replug_tests} PROPERTIES RESOURCE_LOCK replug_line)
 
 add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchCommandLine.cpp tools/BenchOutput.cpp
                tools/BenchDriver.cpp tools/BenchRegistration.cpp tools/BenchReports.cpp tools/BenchScan.cpp
-               tools/BenchKeyboard.cpp tools/VeltraBench.rc)
+               tools/BenchKeyboard.cpp tools/BenchGs1.cpp tools/VeltraBench.rc)
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
