@@ -148,7 +148,7 @@ std::u16string PrintEvent(const substitute::HostEvent& event, bool gs1) {
     } else {
         std::u16string text = line + u"\n";
         if (split)
-            for (const std::u16string& part : Gs1Lines(parts)) text += part + u"\n";
+            for (const std::u16string& field : Gs1Lines(parts)) text += field + u"\n";
         Write(stdout, text);
     }
     return line;

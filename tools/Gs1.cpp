@@ -38,7 +38,7 @@ constexpr AiRow kAis[] = {
     {u"20",   u"20",    2,  2, true,  true,  false, u""},    // variant
     {u"21",   u"21",    1, 20, false, false, false, kTail},  // serial number
     {u"22",   u"22",    1, 20, false, false, false, kTail},  // consumer product variant
-    {u"240",  u"241",   1, 30, false, false, false, kTail},  // additional product and part numbers
+    {u"240",  u"241",   1, 30, false, false, false, kTail},  // additional product id; customer article number
     {u"250",  u"251",   1, 30, false, false, false, kTail},  // secondary serial, source entity
     {u"30",   u"30",    1,  8, false, true,  false, kTail},  // count of items
     {u"3100", u"3699",  6,  6, true,  true,  false, u""},    // measures; the AI's last digit places the point
