@@ -42,6 +42,12 @@ set(VELTRA_WIN_COMMON_SOURCES
   src/com/addin/ComOwners.cpp
 )
 
+# The test bench's plain logic (the GS1 splitter): built for every target,
+# for the bench and the logic tests.
+set(VELTRA_BENCH_LOGIC_SOURCES
+  tools/Gs1.cpp
+)
+
 # Tests of the logic: built natively and for Windows (run under Wine).
 set(VELTRA_LOGIC_TESTS
   tests/common/MessagesTest.cpp
@@ -56,6 +62,7 @@ set(VELTRA_LOGIC_TESTS
   tests/capture/DispatchThreadTest.cpp
   tests/capture/ConnectionTest.cpp
   tests/com/RegistrationTest.cpp
+  tests/tools/Gs1Test.cpp
 )
 
 # Tests through real COM, Windows only.

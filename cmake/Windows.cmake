@@ -45,7 +45,7 @@ add_test(NAME wine_stop COMMAND ${VELTRA_WINE_SESSION} stop ${VELTRA_WINEPREFIX}
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
 add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
-target_link_libraries(logic_tests PRIVATE veltra_logic gtest_main)
+target_link_libraries(logic_tests PRIVATE veltra_logic veltra_bench_logic gtest_main)
 
 # The substitute host: what a host of the platform does with the component
 # (its connection object, creating and calling it, registering the library),
@@ -104,11 +104,11 @@ set_tests_properties(${replug_tests} PROPERTIES RESOURCE_LOCK replug_line)
 
 add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchCommandLine.cpp tools/BenchOutput.cpp
                tools/BenchDriver.cpp tools/BenchRegistration.cpp tools/BenchReports.cpp tools/BenchScan.cpp
-               tools/BenchKeyboard.cpp tools/VeltraBench.rc)
+               tools/BenchKeyboard.cpp tools/BenchGs1.cpp tools/VeltraBench.rc)
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
-target_link_libraries(VeltraBench PRIVATE veltra_substitute_host version)
+target_link_libraries(VeltraBench PRIVATE veltra_substitute_host veltra_bench_logic version)
 
 # The performance benchmark (./run bench); not a test.
 add_executable(VeltraPerf bench/VeltraPerf.cpp)

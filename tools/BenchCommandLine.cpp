@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cwchar>
 #include <optional>
+#include <string_view>
 
 #include "BenchOutput.h"
+#include "Gs1.h"
 #include "core/common/Text.h"
 
 namespace veltra::bench {
@@ -40,22 +42,29 @@ Commands:
   open                  Open; prints the device identifier
   close                 Close the device that open connected
   test                  DeviceTest; prints its description
-  scan [--count N] [--seconds S]
+  scan [--count N] [--seconds S] [--gs1]
                         Open, print every event, Close. With the port "0"
                         (keyboard) a window receives the scanner's keys (it needs
                         a display, or Wine's null graphics driver); any other
                         port is read as a serial line; when it is unplugged and
                         plugged in again, a line on stderr says so. The scan
                         ends after N events, after S seconds or at Ctrl+C.
-  keyboard [--count N] [--seconds S]
+                        --gs1: each code's GS1 fields (AI and value) and its
+                        problems (unknown AI, field cut short, check digit,
+                        missing GS separator) after its event; with --json as
+                        "gs1" and "gs1_problems" in its object
+  keyboard [--count N] [--seconds S] [--gs1]
                         the same as scan
   error                 GetLastError: the code and text of the driver's last error
   ports                 the COM ports of this machine, for propComPortNumber
+  check CODE            the GS1 report of a pasted CODE (a marking code), as
+                        scan --gs1 prints it; \x1d or <GS> in CODE stands for
+                        the GS separator. Fails when the code has a problem
 
 Exit codes:
   0  every command succeeded
   1  a driver command answered failure (the driver's error text is printed),
-     or the keyboard window could not be created
+     the keyboard window could not be created, or check found a problem
   2  usage error: unknown command or option, missing or malformed argument
   3  the component could not be loaded, registered or created
   4  a scan ended before N events arrived
@@ -89,7 +98,7 @@ Example:
   open                  Open; печатает идентификатор устройства
   close                 Close для устройства, подключённого командой open
   test                  DeviceTest; печатает его описание
-  scan [--count N] [--seconds S]
+  scan [--count N] [--seconds S] [--gs1]
                         Open, печать каждого события, Close. При порте "0"
                         (клавиатура) нажатия сканера принимает окно (нужен дисплей
                         или драйвер графики null в Wine); любой другой порт
@@ -97,15 +106,22 @@ Example:
                         снова, об этом говорит строка в stderr. Сканирование
                         заканчивается после N событий, через S секунд или по
                         Ctrl+C.
-  keyboard [--count N] [--seconds S]
+                        --gs1: после события каждого штрихкода его поля GS1
+                        (AI и значение) и проблемы (неизвестный AI, обрезанное
+                        поле, контрольная цифра, пропущенный разделитель GS);
+                        с --json в полях "gs1" и "gs1_problems" его объекта
+  keyboard [--count N] [--seconds S] [--gs1]
                         то же, что scan
   error                 GetLastError: код и текст последней ошибки драйвера
   ports                 COM-порты этого компьютера, для propComPortNumber
+  check КОД             разбор вставленного КОДа GS1 (кода маркировки), как его
+                        печатает scan --gs1; \x1d или <GS> в КОДе означает
+                        разделитель GS. Неудача, если в коде есть проблема
 
 Коды завершения:
   0  все команды выполнены
-  1  команда драйвера вернула неудачу (печатается текст ошибки драйвера)
-     или не удалось создать окно режима клавиатуры
+  1  команда драйвера вернула неудачу (печатается текст ошибки драйвера),
+     не удалось создать окно режима клавиатуры или check нашла проблему
   2  ошибка в командной строке: неизвестная команда или параметр,
      нет аргумента или он неверен
   3  компонент не удалось загрузить, зарегистрировать или создать
@@ -183,6 +199,16 @@ double ReadSeconds(const std::wstring& text) {
     return seconds;
 }
 
+// The code of check: \x1d (or \x1D) and <GS> stand for the group separator,
+// which a command line cannot carry everywhere.
+std::u16string PastedCode(const std::wstring& text) {
+    std::u16string code = FromUtf16(text.c_str());
+    for (const std::u16string_view stand : {u"\\x1d", u"\\x1D", u"<GS>"})
+        for (size_t at; (at = code.find(stand)) != std::u16string::npos;)
+            code.replace(at, stand.size(), 1, kGroupSeparator);
+    return code;
+}
+
 // The commands that take no arguments; null for any other word.
 const Verb* PlainVerb(const std::wstring& command) {
     static const struct {
@@ -226,11 +252,16 @@ CommandLine ReadCommandLine(int argc, wchar_t** argv) {
             step.value = FromUtf16(next(command, Say(u"NAME VALUE", u"ИМЯ ЗНАЧЕНИЕ")).c_str());
         } else if (command == L"scan" || command == L"keyboard") {
             step.verb = Verb::Scan;
-            while (i + 1 < args.size() && (args[i + 1] == L"--count" || args[i + 1] == L"--seconds")) {
+            while (i + 1 < args.size() &&
+                   (args[i + 1] == L"--count" || args[i + 1] == L"--seconds" || args[i + 1] == L"--gs1")) {
                 const std::wstring& option = args[++i];
                 if (option == L"--count") step.limits.count = ReadCount(next(option, u"N"));
-                else step.limits.seconds = ReadSeconds(next(option, u"S"));
+                else if (option == L"--seconds") step.limits.seconds = ReadSeconds(next(option, u"S"));
+                else step.gs1 = true;
             }
+        } else if (command == L"check") {
+            step.verb = Verb::Check;
+            step.value = PastedCode(next(command, Say(u"CODE", u"КОД")));
         } else if (const Verb* verb = PlainVerb(command)) {
             step.verb = *verb;
         } else if (IsOption(command)) {

@@ -12,13 +12,29 @@ struct Limits {
     double seconds = 0;  // stop after this long; 0: until Ctrl+C
 };
 
-enum class Verb { Register, Unregister, Version, Info, Params, Set, Describe, Open, Close, Test, Scan, Error, Ports };
+enum class Verb {
+    Register,
+    Unregister,
+    Version,
+    Info,
+    Params,
+    Set,
+    Describe,
+    Open,
+    Close,
+    Test,
+    Scan,
+    Error,
+    Ports,
+    Check
+};
 
 struct Step {
     Verb verb = Verb::Version;
     bool user = false;           // register, unregister: for the current user only
-    std::u16string name, value;  // set
+    std::u16string name, value;  // set; value: the code of check, with its separators
     Limits limits;               // scan
+    bool gs1 = false;            // scan: each code's GS1 split after its event
 };
 
 struct CommandLine {

@@ -37,8 +37,8 @@ void Driver::Fail(const std::u16string& what, HRESULT hr) {
 }
 
 void Driver::AlsoShowEvents(std::function<void(const std::u16string& line)> also) {
-    host_.SetListener([also = std::move(also)](const substitute::HostEvent& event) {
-        const std::u16string line = PrintEvent(event);
+    host_.SetListener([this, also = std::move(also)](const substitute::HostEvent& event) {
+        const std::u16string line = PrintEvent(event, showGs1_);
         if (also) also(line);
     });
 }

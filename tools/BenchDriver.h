@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,11 +39,14 @@ public:
     // on the thread that posts the event (the driver's dispatch thread), so
     // it must not wait for the host's thread. Empty: printing only.
     void AlsoShowEvents(std::function<void(const std::u16string& line)> also);
+    // Codes are printed with their GS1 split (scan --gs1).
+    void ShowGs1(bool show) { showGs1_ = show; }
     size_t Events() const { return host_.EventCount(); }
     substitute::HostedComponent& component() { return component_; }
 
 private:
-    substitute::HostConnection host_;  // outlives the component's hold on it
+    std::atomic<bool> showGs1_{false};  // read on the dispatch thread
+    substitute::HostConnection host_;   // outlives the component's hold on it
     substitute::HostedComponent component_;
 };
 

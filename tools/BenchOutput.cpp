@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "BenchGs1.h"
 #include "core/common/SystemText.h"
 #include "core/common/Text.h"
 
@@ -24,39 +25,6 @@ std::u16string Hex8(unsigned long value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lX", value);
     return FromUtf8(text);
-}
-
-// Control characters as \xNN, so a GS separator or a CR shows.
-std::u16string Visible(const std::u16string& text) {
-    std::u16string out;
-    for (char16_t c : text) {
-        if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
-            out += std::u16string(hex, hex + 4);
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// A JSON string literal with its quotes; control characters as \u00XX.
-std::u16string JsonString(const std::u16string& text) {
-    std::u16string out = u"\"";
-    for (char16_t c : text) {
-        if (c == u'"' || c == u'\\') {
-            out += u'\\';
-            out += c;
-        } else if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
-            out += std::u16string(hex, hex + 6);
-        } else {
-            out += c;  // non-ASCII leaves as UTF-8 with the rest of the line
-        }
-    }
-    return out + u"\"";
 }
 
 // Local time with milliseconds.
@@ -86,9 +54,42 @@ void PrintError(const std::u16string& text) { Write(stderr, text + u"\n"); }
 
 void PrintHelp(const std::u16string& text) { Write(stdout, text + u"\n"); }
 
+void PrintJson(const std::u16string& object) { Write(stdout, object + u"\n"); }
+
 std::u16string FromUtf16(const wchar_t* text) {
     const std::wstring wide(text);
     return std::u16string(wide.begin(), wide.end());
+}
+
+std::u16string Visible(const std::u16string& text) {
+    std::u16string out;
+    for (char16_t c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+            out += std::u16string(hex, hex + 4);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::u16string JsonString(const std::u16string& text) {
+    std::u16string out = u"\"";
+    for (char16_t c : text) {
+        if (c == u'"' || c == u'\\') {
+            out += u'\\';
+            out += c;
+        } else if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+            out += std::u16string(hex, hex + 6);
+        } else {
+            out += c;  // non-ASCII leaves as UTF-8 with the rest of the line
+        }
+    }
+    return out + u"\"";
 }
 
 std::u16string SystemMessage(HRESULT hr, const std::u16string& insert) {
@@ -131,16 +132,24 @@ void ShowLineMoments(const substitute::HostEvent& event) {
 
 }  // namespace
 
-std::u16string PrintEvent(const substitute::HostEvent& event) {
+std::u16string PrintEvent(const substitute::HostEvent& event, bool gs1) {
     ShowLineMoments(event);
     std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
                           Visible(event.data) + u"\"";
-    // Events always go to stdout; with --json it carries nothing else.
+    // Codes only: a driver error's text is no element string.
+    const bool split = gs1 && (event.name == u"Barcode" || event.name == u"Штрихкод");
+    const Gs1Split parts = split ? SplitGs1(event.data) : Gs1Split{};
+    // Events always go to stdout; with --json it carries nothing else. One
+    // write an event, so its split stays under its line.
     if (g_Options.json) {
-        Write(stdout, u"{\"time\":\"" + Timestamp() + u"\",\"source\":" + JsonString(event.source) + u",\"event\":" +
-                          JsonString(event.name) + u",\"data\":" + JsonString(event.data) + u"}\n");
+        PrintJson(u"{\"time\":\"" + Timestamp() + u"\",\"source\":" + JsonString(event.source) + u",\"event\":" +
+                  JsonString(event.name) + u",\"data\":" + JsonString(event.data) + (split ? Gs1Json(parts) : u"") +
+                  u"}");
     } else {
-        Write(stdout, line + u"\n");
+        std::u16string text = line + u"\n";
+        if (split)
+            for (const std::u16string& field : Gs1Lines(parts)) text += field + u"\n";
+        Write(stdout, text);
     }
     return line;
 }

@@ -14,6 +14,7 @@ namespace veltra::bench {
 enum ExitStatus : int {
     kSucceeded = 0,       // every command succeeded
     kDriverFailed = 1,    // a driver command answered failure
+    kCodeProblem = 1,     // check found a problem in the code
     kUsageError = 2,      // unknown command or option, missing or malformed argument
     kComponentError = 3,  // the component could not be loaded, registered or created
     kScanIncomplete = 4,  // a scan ended before --count events arrived
@@ -38,16 +39,22 @@ const char16_t* Say(const char16_t* english, const char16_t* russian);
 
 // The bench's report: stdout, or stderr with --json so stdout carries events only.
 void PrintLine(const std::u16string& text);
-void PrintError(const std::u16string& text);  // always stderr
-void PrintHelp(const std::u16string& text);   // always stdout
+void PrintError(const std::u16string& text);   // always stderr
+void PrintHelp(const std::u16string& text);    // always stdout
+void PrintJson(const std::u16string& object);  // one JSON object a line, always stdout
 
 std::u16string FromUtf16(const wchar_t* text);
+// Control characters as \xNN, so a GS separator or a CR shows.
+std::u16string Visible(const std::u16string& text);
+// A JSON string literal with its quotes; control characters as \u00XX.
+std::u16string JsonString(const std::u16string& text);
 // The system's text for a failure code and the code, "Call failed. (0x80004005)";
 // `insert` fills a "%1" in the text.
 std::u16string SystemMessage(HRESULT hr, const std::u16string& insert = u"");
 
 // Prints an event with its arrival time: a line on stdout, or with --json
-// one JSON object there. Returns the line in either case.
-std::u16string PrintEvent(const substitute::HostEvent& event);
+// one JSON object there. With `gs1` a code's GS1 split follows its line, or
+// goes into its object (BenchGs1.h). Returns the event's line in either case.
+std::u16string PrintEvent(const substitute::HostEvent& event, bool gs1 = false);
 
 }  // namespace veltra::bench

@@ -18,6 +18,7 @@
 #include "BenchCommandLine.h"
 #include "BenchCommands.h"
 #include "BenchDriver.h"
+#include "BenchGs1.h"
 #include "BenchOutput.h"
 #include "core/common/Text.h"
 #include "host/HostedComponent.h"
@@ -74,9 +75,13 @@ void Run(const std::vector<Step>& steps) {
             PrintLine(r.params[0]);
             break;
         }
-        case Verb::Scan: Scan(d(), step.limits, keyboard); break;
+        case Verb::Scan:
+            d().ShowGs1(step.gs1);
+            Scan(d(), step.limits, keyboard);
+            break;
         case Verb::Error: ShowLastError(d()); break;
         case Verb::Ports: ShowPorts(); break;
+        case Verb::Check: CheckCode(step.value); break;
         }
     }
 }

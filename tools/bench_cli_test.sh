@@ -1,7 +1,7 @@
 #!/bin/sh
 # The test bench's command line under Wine: the exit statuses 0 to 4, --help
-# in both languages, the per-user registration round trip, and --json events
-# of a serial scan.
+# in both languages, the per-user registration round trip, check of a GS1
+# code, and --json events of a serial scan with their GS1 split.
 #
 #   bench_cli_test.sh BIN_DIR WINE WORK_DIR
 #
@@ -64,6 +64,8 @@ done <<'EOF'
 2|"set" needs NAME VALUE|bench --lang en set propSpeed
 2|--count needs a whole number, not "x"|bench --lang en scan --count x
 2|"de"|bench --lang de version
+0|(91) EE11|bench --lang en check '0104607012345677\x1d21ABC123<GS>91EE11'
+1|пропущен GS после (21)? внутри начинается (91)|bench --lang ru check 010460701234567721ABC12391EE11
 3|(0x800401F3)|bench --lang en unregister version
 3|(0x8007007E)|nodll --lang en register
 0|component version 2000, driver version 1.0|bench --lang en register version
@@ -78,8 +80,9 @@ done <<'EOF'
 1||regq
 EOF
 
-# --json: stdout carries the events only, one JSON object per line.
-bench --lang ru --json $SERIAL scan --count 2 --seconds 20 >"$WORK/json" 2>"$WORK/out" </dev/null &
+# --json: stdout carries the events only, one JSON object per line; --gs1
+# adds each code's split.
+bench --lang ru --json $SERIAL scan --count 2 --seconds 20 --gs1 >"$WORK/json" 2>"$WORK/out" </dev/null &
 BENCH_PID=$!
 n=0
 while ! grep -q 'устройство' "$WORK/out" && kill -0 "$BENCH_PID" 2>/dev/null && [ $n -lt 200 ]; do
@@ -88,7 +91,7 @@ while ! grep -q 'устройство' "$WORK/out" && kill -0 "$BENCH_PID" 2>/de
 done
 printf 'A"B\\C\035D\r\n' >"$WORK/serial/feed"
 sleep 0.3
-printf 'Z\r\n' >"$WORK/serial/feed"
+printf '0104607012345677\03521ABC123\03591EE11\r\n' >"$WORK/serial/feed"
 wait "$BENCH_PID"
 got=$?
 BENCH_PID=
@@ -97,13 +100,18 @@ if [ $got -ne 0 ]; then
 elif ! python3 -c '
 import json, re, sys
 events = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
-assert [(e["event"], e["data"]) for e in events] == [("Штрихкод", "A\"B\\C\x1dD"), ("Штрихкод", "Z")], events
+assert [(e["event"], e["data"]) for e in events] == [
+    ("Штрихкод", "A\"B\\C\x1dD"), ("Штрихкод", "0104607012345677\x1d21ABC123\x1d91EE11")], events
+assert all(list(e) == ["time", "source", "event", "data", "gs1", "gs1_problems"] for e in events), events
+assert events[0]["gs1"] == [] and len(events[0]["gs1_problems"]) == 2, events
+assert events[1]["gs1"] == [{"ai": "01", "value": "04607012345677"}, {"ai": "21", "value": "ABC123"},
+                            {"ai": "91", "value": "EE11"}] and events[1]["gs1_problems"] == [], events
 assert all(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}", e["time"]) and e["source"] for e in events), events
 ' "$WORK/json" >>"$WORK/out" 2>&1; then
     fail "--json scan: stdout is not the two expected JSON events"
     sed 's/^/    stdout | /' "$WORK/json"
 else
-    echo "ok   0  --json scan: two JSON events"
+    echo "ok   0  --json scan --gs1: two JSON events with their split"
 fi
 
 [ $failures -eq 0 ] || { echo "$failures failed"; exit 1; }
