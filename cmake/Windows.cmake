@@ -128,3 +128,9 @@ set_tests_properties(x_keyboard PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "$
 add_test(NAME bench_cli COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_cli_test.sh ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE}
          ${CMAKE_BINARY_DIR}/bench_cli)
 set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
+
+# Each MinGW translation unit spends most of its time parsing <windows.h> and
+# the standard headers, so these targets compile as one unit each (a fresh
+# win64 tree: 141 s -> 77 s at one job). The glue stays file by file: lint
+# reads its compile commands to check each file.
+set_target_properties(veltra_logic veltra_substitute_host veltra_bench_logic VeltraBench PROPERTIES UNITY_BUILD ON)
