@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "BenchGs1.h"
+#include "core/common/Messages.h"
 #include "core/common/SystemText.h"
 #include "core/common/Text.h"
 
@@ -120,8 +121,9 @@ namespace {
 // shows it. Both moments get a line on stderr.
 void ShowLineMoments(const substitute::HostEvent& event) {
     static std::atomic<bool> lost{false};
-    if (event.data == u"An error occurred while reading from the COM port." ||
-        event.data == u"Ошибка при чтении из COM порта.") {
+    // The driver's read-error text without its class character, in either language.
+    const auto lineLost = [&](bool english) { return event.data == Text(Msg::PortReadFailed, english).substr(1); };
+    if (lineLost(true) || lineLost(false)) {
         lost = true;
         PrintError(Say(u"the serial line is gone (unplugged?); the driver opens it again about once a second",
                        u"COM-порт пропал (отключён?); драйвер открывает его снова примерно раз в секунду"));
@@ -137,7 +139,8 @@ std::u16string PrintEvent(const substitute::HostEvent& event, bool gs1) {
     std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
                           Visible(event.data) + u"\"";
     // Codes only: a driver error's text is no element string.
-    const bool split = gs1 && (event.name == u"Barcode" || event.name == u"Штрихкод");
+    const bool split =
+        gs1 && (event.name == Text(Msg::BarcodeEvent, true) || event.name == Text(Msg::BarcodeEvent, false));
     const Gs1Split parts = split ? SplitGs1(event.data) : Gs1Split{};
     // Events always go to stdout; with --json it carries nothing else. One
     // write an event, so its split stays under its line.

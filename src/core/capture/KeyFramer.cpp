@@ -189,7 +189,7 @@ KeyVerdict KeyFramer::OnAltCodeKey(const HookMessage& m) {
         if (!composing_) return verdict;
         verdict.swallow = true;
         if (m.wParam != kVkAlt) return verdict;  // a keypad digit released
-        if (altDigits_ > 0 && altCode_ != 0) {
+        if (altCode_ != 0) {                     // no digit, or a code of 0 modulo 256: no character
             const char16_t unit = decodeAltCode_(static_cast<uint8_t>(altCode_), altAnsi_);
             buffer_.push_back(unit);
             TraceCollected(unit);
