@@ -20,6 +20,7 @@ set(VELTRA_LOGIC_SOURCES
   src/core/capture/SerialReader.cpp
   src/core/capture/DispatchThread.cpp
   src/core/capture/Connection.cpp
+  src/core/driver/ScannerDriver.cpp
   src/com/server/Registration.cpp
 )
 

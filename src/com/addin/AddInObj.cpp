@@ -1,56 +1,27 @@
 #include "com/addin/AddInObj.h"
 
 #include <atomic>
-#include <new>
+#include <utility>
 
 #include "com/addin/ComErrors.h"
 #include "com/addin/Variants.h"
 #include "core/capture/ProcessConnection.h"
-#include "core/common/Messages.h"
-#include "core/common/Text.h"
 #include "core/common/Version.h"
 #include "core/settings/Names.h"
-#include "core/settings/Settings.h"
-#include "core/settings/SettingsDocument.h"
 
 namespace veltra {
 
 namespace {
 
-const char16_t kExtensionName[] = u"VeltraScanner";
 const char16_t kComponentVersion[] = u"" VELTRA_COMPONENT_VERSION_TEXT;
-const char16_t kDriverVersion[] = u"" VELTRA_VERSION_TEXT;
-const char16_t kDeviceTestPassed[] = u"Тест Успешно выполнен!";
-const char16_t kEquipmentType[] = u"СканерШтрихкода";
-const char16_t kWebAddress[] = u"https://veltra.example/scanners";
-const long kEventBufferDepth = 300;
 
 std::atomic<long> g_LiveObjects{0};
 
-// Text of the last error as the GetLastError command hands it over.
-std::u16string g_ErrorDescription;
-
-void StoreLastError(const std::u16string& message) noexcept {
-    try {
-        g_LastError = message;
-    } catch (...) {
-        g_LastError.assign(2, u'?');  // fits the small-string buffer; reads as an error of no known class
-    }
-}
-
-// The one frame around work that may raise: the error becomes the last error
-// and the host call still succeeds.
+// Host calls answer S_OK whatever the guarded work raised: the host learns
+// of an error through the command's result and the GetLastError command.
 template <class Work>
-HRESULT GuardHostCall(Work&& work) noexcept {
-    try {
-        work();
-    } catch (const DriverError& e) {
-        StoreLastError(e.message());
-    } catch (const std::bad_alloc&) {
-        StoreLastError(u"Out of memory");
-    } catch (...) {
-        StoreLastError(u"Unexpected failure");
-    }
+HRESULT Guarded(Work&& work) noexcept {
+    GuardHostCall(std::forward<Work>(work));
     return S_OK;
 }
 
@@ -77,15 +48,15 @@ HRESULT ReturnNumber(int32_t number, long* out) noexcept {
 
 }  // namespace
 
-AddInObject::AddInObject(IUnknown* outer) : controlling_(outer ? outer : &inner_) { ++g_LiveObjects; }
-
-AddInObject::~AddInObject() {
-    // A host that releases the object without Done must not leave a thread
-    // posting through an event sink that is about to be released, nor a hook
-    // calling into a library that may be unloaded.
-    ProcessConnection().Stop(this);
-    --g_LiveObjects;
+AddInObject::AddInObject(IUnknown* outer)
+    : controlling_(outer ? outer : &inner_), driver_(ProcessConnection(), *this, &TextToI4) {
+    ++g_LiveObjects;
 }
+
+// The driver stops a connection still held (a host that released the object
+// without Done) before the event sink goes: no thread posts through a
+// released sink, no hook calls into a library that may be unloaded.
+AddInObject::~AddInObject() { --g_LiveObjects; }
 
 long AddInObject::LiveObjects() noexcept { return g_LiveObjects.load(); }
 
@@ -136,17 +107,13 @@ STDMETHODIMP AddInObject::Init(IDispatch* connection) {
         Done();
         return hr;
     }
-    // Another object's connection keeps using the port and the queues.
-    mayUsePort_ = ProcessConnection().Attach(this);
-    g_LangEnglish = false;
-    StoreLastError(u" ");
+    driver_.Start();
     return S_OK;
 }
 
 STDMETHODIMP AddInObject::Done() {
     // The threads end before the event sink goes.
-    ProcessConnection().Detach(this);
-    mayUsePort_ = false;
+    driver_.End();
     connection_.reset();
     errorLog_.reset();
     events_.reset();
@@ -266,69 +233,20 @@ STDMETHODIMP AddInObject::GetPropVal(long number, VARIANT* value) {
     if (!value) return E_POINTER;
     ::VariantClear(value);
     if (number < 0 || number >= kPropCount) return S_FALSE;
-    return GuardHostCall([&] {
-        Variant result;
-        switch (number) {
-        case propComPortNumber: result.set_text(written_.port); break;
-        case propSpeed: result.set_text(written_.speed); break;
-        case propDataBit: result.set_text(written_.dataBits); break;
-        case propStopBits: result.set_text(written_.stopBits); break;
-        case propParity: result.set_bool(written_.parity); break;
-        case propTimeOut: result.set_i4(written_.timeLimit); break;
-        case propPrefix: result.set_text(written_.prefix); break;
-        case propSuffix: result.set_text(written_.suffix); break;
-        }
-        result.release_to(value);
-    });
-}
-
-void AddInObject::SetProperty(long number, VARIANT& value) {
-    std::u16string text;
-    try {
-        text = VariantToText(value);
-    } catch (const DriverError&) {
-        Raise(Msg::PropInvalidType);
-    }
-    // The text fields record what the host wrote, even a value the setter then rejects.
-    std::u16string* field = nullptr;
-    switch (number) {
-    case propComPortNumber: field = &written_.port; break;
-    case propSpeed: field = &written_.speed; break;
-    case propDataBit: field = &written_.dataBits; break;
-    case propStopBits: field = &written_.stopBits; break;
-    case propPrefix: field = &written_.prefix; break;
-    case propSuffix: field = &written_.suffix; break;
-    case propParity: written_.parity = SetParity(g_Settings, text); return;
-    case propTimeOut: {
-        const std::optional<int32_t> converted = VariantToI4(value);
-        SetTimeOut(g_Settings, converted);
-        written_.timeLimit = *converted;
-        return;
-    }
-    }
-    *field = text;
-    StoreSetting(number, *field);
-}
-
-void AddInObject::StoreSetting(int32_t number, const std::u16string& text) {
-    ApplyTextSetting(g_Settings, number, text, &TextToI4);
-    if (number == propComPortNumber) ProcessConnection().PortSettingChanged();
+    return Guarded([&] { ToVariant(driver_.Property(number)).release_to(value); });
 }
 
 STDMETHODIMP AddInObject::SetPropVal(long number, VARIANT* value) {
     if (!value) return E_POINTER;
     bool known = number >= 0 && number < kPropCount;
-    const HRESULT hr = GuardHostCall([&] {
+    const HRESULT hr = Guarded([&] {
+        const VariantInput input(*value);
         if (known) {
-            SetProperty(number, *value);
+            driver_.SetProperty(number, input);
         } else {
             // A value with no text form is reported even for an unknown number.
-            try {
-                VariantToText(*value);
-            } catch (const DriverError&) {
-                known = true;
-                Raise(Msg::PropInvalidType);
-            }
+            known = !input.Text();
+            ScannerDriver::CheckUnknownProperty(input);
         }
     });
     return known ? hr : S_FALSE;
@@ -344,98 +262,15 @@ STDMETHODIMP AddInObject::CallAsFunc(long method, VARIANT* result, SAFEARRAY** p
     V_VT(result) = VT_I4;
     V_I4(result) = 0;
     if (method < 0 || method >= kMethodCount) return S_FALSE;
-    return GuardHostCall([&] { RunCommand(method, *result, *params); });
+    return Guarded([&] {
+        ParamArray array(*params);
+        Variant answer = ToVariant(driver_.RunCommand(method, array));
+        ::VariantClear(result);
+        answer.release_to(result);
+    });
 }
 
-void AddInObject::RunCommand(long method, VARIANT& result, SAFEARRAY* array) {
-    const ParamArray params(array);
-    const bool english = g_LangEnglish;
-    Variant answer;
-    switch (method) {
-    case methGetVersion: answer.set_text(kDriverVersion); break;
-    case methGetDescription: {
-        Variant v;
-        v.set_text(english ? u"Veltra Scanner" : u"Вельтра Сканер Штрихкода");
-        params.Write(0, v);
-        v.set_text(english ? u"Driver connects barcode scanner lineup Veltra."
-                           : u"Драйвер осуществляет подключение сканеров штрихкода модельного ряда Veltra.");
-        params.Write(1, v);
-        v.set_text(kEquipmentType);
-        params.Write(2, v);
-        v.set_i4(1002);
-        params.Write(3, v);
-        v.set_bool(true);
-        params.Write(4, v);
-        params.Write(5, v);
-        v.set_text(kWebAddress);
-        params.Write(6, v);
-        answer.set_i4(1);
-        break;
-    }
-    case methGetLastError: {
-        const DecodedError decoded = DecodeLastError();
-        g_ErrorDescription = decoded.description;
-        answer.set_i4(decoded.code);
-        params.WriteText(0, g_ErrorDescription);
-        break;
-    }
-    case methGetParameters:
-        params.WriteText(0, SettingsDocument(english));
-        answer.set_i4(1);
-        break;
-    case methSetParameter: {
-        const std::u16string name = params.ReadText(0);
-        const std::u16string value = params.ReadText(1);
-        const int32_t number = FindPropNumber(name);
-        if (number < 0) Raise(Msg::NoSuchParameter);
-        StoreSetting(number, value);
-        answer.set_i4(1);
-        break;
-    }
-    case methOpen: {
-        const int opened = Open();
-        if (opened == 1) params.WriteText(0, DecimalText(ProcessConnection().DeviceId()));
-        answer.set_i4(opened == 1 ? 1 : 0);
-        break;
-    }
-    case methClose: {
-        std::optional<int32_t> id;
-        try {
-            id = ParseDecimalI32(params.ReadText(0));
-        } catch (const DriverError&) {
-        }
-        if (!id) Raise(Msg::CloseInvalidDeviceId);
-        if (*id != ProcessConnection().DeviceId()) Raise(Msg::CloseNoSuchDevice);
-        answer.set_i4(Close());
-        break;
-    }
-    case methDeviceTest: {
-        const bool passed = Open() == 1 && Close() == 1;
-        if (passed) {
-            params.WriteText(0, kDeviceTestPassed);
-            params.WriteText(1, u"");
-        }
-        answer.set_i4(passed ? 1 : 0);
-        break;
-    }
-    case methGetAdditionalActions:
-        params.WriteText(0, u"");
-        answer.set_i4(0);
-        break;
-    case methDoAdditionalAction: Raise(Msg::NoAdditionalActions);
-    }
-    ::VariantClear(&result);
-    answer.release_to(&result);
-}
-
-// ---- The connection ----------------------------------------------------------
-
-int AddInObject::Open() {
-    ProcessConnection().Open(this, *this, mayUsePort_);
-    return 1;
-}
-
-int AddInObject::Close() { return ProcessConnection().Close(this); }
+// ---- Events ------------------------------------------------------------------
 
 bool AddInObject::Post(const std::u16string& source, const std::u16string& name, const std::u16string& data) {
     IAsyncEvent* sink = events_.get();  // stays valid until the dispatch thread has ended

@@ -7,12 +7,13 @@
 #include "com/addin/ComOwners.h"
 #include "com/host/AddInLib.h"
 #include "core/capture/DispatchThread.h"
+#include "core/driver/ScannerDriver.h"
 
 namespace veltra {
 
-// The COM face of the driver: the host's interfaces over the process's
-// connection and settings. Every host call lands here, is checked and
-// guarded, and is carried out by the core.
+// The COM face of the driver: the host's interfaces over the driver. Every
+// host call lands here, is checked, converted and guarded, and is carried
+// out by the core.
 class AddInObject final : public ILocale,
                           public ILanguageExtender,
                           public IInitDone,
@@ -89,30 +90,6 @@ private:
     // EventSink: the dispatch thread's events, through the host's IAsyncEvent.
     bool Post(const std::u16string& source, const std::u16string& name, const std::u16string& data) override;
 
-    // Both return 1 or raise a DriverError.
-    int Open();
-    int Close();
-    // Stores a setting by property number and lets a running connection see it.
-    void StoreSetting(int32_t number, const std::u16string& text);
-    void RunCommand(long method, VARIANT& result, SAFEARRAY* params);
-    void SetProperty(long number, VARIANT& value);
-
-    // What the property interface last received: the text the host wrote,
-    // even one the setter then rejected, as the property reads it back.
-    struct WrittenProperties {
-        std::u16string port;
-        std::u16string speed;
-        std::u16string dataBits;
-        std::u16string stopBits;
-        std::u16string prefix;
-        std::u16string suffix;
-        bool parity = false;
-        long timeLimit = 0;
-    } written_;
-
-    // Whether Init found the connection free, so this object may use the serial port.
-    bool mayUsePort_ = false;
-
     ComPtr<IDispatch> connection_;
     ComPtr<IErrorLog> errorLog_;
     ComPtr<IAsyncEvent> events_;
@@ -122,6 +99,10 @@ private:
     Inner inner_{*this};
     IUnknown* controlling_;
     volatile LONG refs_ = 0;
+
+    // Last, so that it goes first: it stops a connection still running
+    // before the host's interfaces that the events go through are released.
+    ScannerDriver driver_;
 };
 
 }  // namespace veltra

@@ -25,6 +25,25 @@ std::optional<int32_t> TextToI4(const std::u16string& text) {
     return static_cast<int32_t>(out);
 }
 
+std::optional<std::u16string> VariantInput::Text() const {
+    try {
+        return VariantToText(value_);
+    } catch (const DriverError&) {
+        return std::nullopt;
+    }
+}
+
+Variant ToVariant(const HostValue& value) {
+    Variant v;
+    switch (value.kind) {
+    case HostValue::Kind::Empty: break;
+    case HostValue::Kind::Text: v.set_text(value.text); break;
+    case HostValue::Kind::Integer: v.set_i4(value.integer); break;
+    case HostValue::Kind::Boolean: v.set_bool(value.boolean); break;
+    }
+    return v;
+}
+
 bool ParamArray::Usable() const noexcept {
     if (!array_ || ::SafeArrayGetDim(array_) != 1) return false;
     VARTYPE vt = VT_EMPTY;
@@ -47,6 +66,11 @@ std::u16string ParamArray::ReadText(long index) const {
 
 void ParamArray::Write(long index, Variant& value) const noexcept {
     if (Usable()) ::SafeArrayPutElement(array_, &index, value.get());
+}
+
+void ParamArray::Write(long index, const HostValue& value) {
+    Variant v = ToVariant(value);
+    Write(index, v);
 }
 
 void ParamArray::WriteText(long index, const std::u16string& text) const {
