@@ -1,7 +1,9 @@
 # Source lists. The floors, lowest first: core/common (text, messages, owners),
-# core/settings, core/capture; then the COM face: com/addin (the add-in
-# object) and com/server (entry points, class factory, registration). A file
-# includes only its own floor and the ones below.
+# core/settings, core/capture, core/driver (the commands); then two faces, each
+# on the core alone: the COM face, com/addin (the add-in object) and com/server
+# (entry points, class factory, registration); and the Native API face,
+# native/addin and native/server. A file includes only its own floor and the
+# ones below.
 #
 # Logic files include no Windows header and build everywhere; glue files talk
 # to Win32/COM and build only for Windows.
@@ -24,16 +26,27 @@ set(VELTRA_LOGIC_SOURCES
   src/com/server/Registration.cpp
 )
 
-set(VELTRA_GLUE_SOURCES
+# The capture's Windows parts, shared by both faces' libraries.
+set(VELTRA_WIN_CAPTURE_SOURCES
   src/core/common/DebugOutput.cpp
   src/core/capture/Win32KeyboardHook.cpp
   src/core/capture/Win32SerialPort.cpp
   src/core/capture/ProcessConnection.cpp
+)
+
+# The COM face.
+set(VELTRA_GLUE_SOURCES
   src/com/addin/AddInObj.cpp
   src/com/addin/ComErrors.cpp
   src/com/addin/Variants.cpp
   src/com/server/ClassFactory.cpp
   src/com/server/SelfRegistration.cpp
+)
+
+# The Native API face: no Windows header, built for every target.
+set(VELTRA_NATIVE_FACE_SOURCES
+  src/native/addin/NativeValues.cpp
+  src/native/addin/NativeAddIn.cpp
 )
 
 # Glue shared by the library, its tests and the test bench.

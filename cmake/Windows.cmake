@@ -9,8 +9,14 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 add_library(veltra_win_common STATIC ${VELTRA_WIN_COMMON_SOURCES})
 target_link_libraries(veltra_win_common PUBLIC veltra_logic ole32 oleaut32 uuid advapi32 user32)
 
+add_library(veltra_win_capture STATIC ${VELTRA_WIN_CAPTURE_SOURCES})
+target_link_libraries(veltra_win_capture PUBLIC veltra_logic user32)
+
 add_library(veltra_glue STATIC ${VELTRA_GLUE_SOURCES})
-target_link_libraries(veltra_glue PUBLIC veltra_win_common)
+target_link_libraries(veltra_glue PUBLIC veltra_win_common veltra_win_capture)
+
+add_library(veltra_native_face STATIC ${VELTRA_NATIVE_FACE_SOURCES})
+target_link_libraries(veltra_native_face PUBLIC veltra_logic)
 
 # The version resources (file properties on Windows) read src/core/common/Version.h.
 enable_language(RC)
@@ -23,6 +29,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # stdcall exports named plainly in the .def file
   target_link_options(VeltraScanner PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
 endif()
+
+# The Native API library: the same driver for the platform's other add-in
+# technology, with the C entry functions named plainly in its .def file.
+add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp src/native/server/VeltraScannerNative.def)
+set_target_properties(VeltraScannerNative PROPERTIES PREFIX "" OUTPUT_NAME VeltraScannerNative)
+target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_win_capture)
 
 include(cmake/GTest.cmake)
 include(GoogleTest)
@@ -134,5 +146,5 @@ set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${
 # win64 tree: 141 s -> 77 s at one job). clang-tidy (./run lint) still checks
 # file by file: for a file the compile commands do not list, it takes the
 # command of its target's unit.
-set_target_properties(veltra_logic veltra_glue veltra_win_common veltra_substitute_host veltra_bench_logic VeltraBench
-                      PROPERTIES UNITY_BUILD ON)
+set_target_properties(veltra_logic veltra_glue veltra_win_capture veltra_native_face veltra_win_common
+                      veltra_substitute_host veltra_bench_logic VeltraBench PROPERTIES UNITY_BUILD ON)
