@@ -21,7 +21,7 @@ if(VELTRA_FUZZ)
   include(cmake/Fuzz.cmake)
 else()
   add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
-  target_link_libraries(logic_tests PRIVATE veltra_logic veltra_bench_logic GTest::gtest_main Threads::Threads)
+  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_bench_logic GTest::gtest_main Threads::Threads)
   # gtest.h, parsed once instead of once per test file.
   target_precompile_headers(logic_tests PRIVATE <gtest/gtest.h>)
   # A limit per test, so that a hang fails in seconds instead of CTest's

@@ -76,6 +76,7 @@ set(VELTRA_LOGIC_TESTS
   tests/capture/DispatchThreadTest.cpp
   tests/capture/ConnectionTest.cpp
   tests/com/RegistrationTest.cpp
+  tests/native/NativeValuesTest.cpp
   tests/tools/Gs1Test.cpp
 )
 

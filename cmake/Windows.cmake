@@ -15,9 +15,6 @@ target_link_libraries(veltra_win_capture PUBLIC veltra_logic user32)
 add_library(veltra_glue STATIC ${VELTRA_GLUE_SOURCES})
 target_link_libraries(veltra_glue PUBLIC veltra_win_common veltra_win_capture)
 
-add_library(veltra_native_face STATIC ${VELTRA_NATIVE_FACE_SOURCES})
-target_link_libraries(veltra_native_face PUBLIC veltra_logic)
-
 # The version resources (file properties on Windows) read src/core/common/Version.h.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/src -I${CMAKE_SOURCE_DIR}/packaging")
@@ -57,7 +54,7 @@ add_test(NAME wine_stop COMMAND ${VELTRA_WINE_SESSION} stop ${VELTRA_WINEPREFIX}
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
 add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
-target_link_libraries(logic_tests PRIVATE veltra_logic veltra_bench_logic gtest_main)
+target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_bench_logic gtest_main)
 
 # The substitute host: what a host of the platform does with the component
 # (its connection object, creating and calling it, registering the library),

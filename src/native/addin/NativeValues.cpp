@@ -103,7 +103,8 @@ std::optional<int32_t> IntegerOfValue(const tVariant& value) {
     case VTYPE_UI2: return v.ushortVal;
     case VTYPE_UI4: return InRange(v.ulVal);
     case VTYPE_UINT: return InRange(v.uintVal);
-    case VTYPE_UI8: return v.ullVal > 2147483647u ? std::nullopt : std::optional<int32_t>(static_cast<int32_t>(v.ullVal));
+    case VTYPE_UI8:
+        return v.ullVal > 2147483647u ? std::nullopt : std::optional<int32_t>(static_cast<int32_t>(v.ullVal));
     case VTYPE_R4: return RoundedHalfEven(v.fltVal);
     case VTYPE_R8: return RoundedHalfEven(v.dblVal);
     case VTYPE_BOOL: return v.bVal ? -1 : 0;
@@ -127,7 +128,7 @@ std::optional<int32_t> ParseNumberText(const std::u16string& text) {
     // The digits without the point, and how many of them stand before it.
     std::string digits;
     long long point = 0;
-    for (; digit(i) || (text[i] == u',' && i > 0 && digit(i - 1) && digit(i + 1)); ++i)
+    for (; digit(i) || (i < end && text[i] == u',' && !digits.empty()); ++i)
         if (text[i] != u',') digits += static_cast<char>(text[i]);
     point = static_cast<long long>(digits.size());
     if (i < end && text[i] == u'.')
@@ -151,9 +152,8 @@ std::optional<int32_t> ParseNumberText(const std::u16string& text) {
     }
     // -1: the value is below a tenth, and rounds to 0.
     const long long first = point < 0 ? -1 : point;
-    const int dropped = first >= 0 && first < static_cast<long long>(digits.size())
-                            ? digits[static_cast<size_t>(first)] - '0'
-                            : 0;
+    const int dropped =
+        first >= 0 && first < static_cast<long long>(digits.size()) ? digits[static_cast<size_t>(first)] - '0' : 0;
     bool rest = false;
     for (long long k = std::max(first + 1, 0LL); k < static_cast<long long>(digits.size()); ++k)
         rest = rest || digits[static_cast<size_t>(k)] != '0';

@@ -32,7 +32,7 @@ std::optional<std::u16string> TextOfValue(const tVariant& value);
 std::optional<int32_t> IntegerOfValue(const tVariant& value);
 
 // A text as the platform converts a text to a number: blanks around, an
-// optional sign, digits with optional "," group separators, an optional "."
+// optional sign, digits with "," group separators after the first, an optional "."
 // fraction and exponent, rounded half to even; nothing when it is no number
 // or does not fit 32 bits.
 std::optional<int32_t> ParseNumberText(const std::u16string& text);
