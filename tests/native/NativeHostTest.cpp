@@ -77,8 +77,8 @@ TEST_F(NativeHost, EveryTextTheComponentHandsOverIsReadAndFreedOnce) {
     EXPECT_EQ(component.RegisterExtensionAs(), std::u16string(u"Fake"));
     EXPECT_EQ(component.PropName(0, 1), u"Текст");
     EXPECT_EQ(component.MethodName(1, 0), u"Post");
-    ASSERT_TRUE(component.SetProp(0, u"värde"));
-    const Component::Value property = component.GetProp(0);
+    ASSERT_TRUE(component.SetPropText(0, u"värde"));
+    const Component::Value property = component.PropValue(0);
     EXPECT_TRUE(property.ok);
     EXPECT_EQ(property.text, u"värde");
 

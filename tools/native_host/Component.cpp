@@ -88,7 +88,7 @@ std::u16string Component::PropName(long number, long alias) {
     return TakeName(object_->GetPropName(number, alias), "a property name");
 }
 
-Component::Value Component::GetProp(long number) {
+Component::Value Component::PropValue(long number) {
     tVariant value = EmptyValue();
     const bool ok = object_->GetPropVal(number, &value);
     Value read = Take(value, Numbered("the value of property ", number));
@@ -96,7 +96,7 @@ Component::Value Component::GetProp(long number) {
     return read;
 }
 
-bool Component::SetProp(long number, const std::u16string& text) {
+bool Component::SetPropText(long number, const std::u16string& text) {
     WCHAR_T* block = memory_->HostText(text);
     const auto release = OnScopeExit([&] { memory_->FreeHostBlock(block); });
     tVariant value = EmptyValue();
@@ -162,6 +162,7 @@ Component::CallResult Component::CallByName(const std::u16string& name, long cou
 
 Component::CallResult Component::CallValues(long method, std::vector<tVariant>& params, As as) {
     std::vector<const void*> lent;
+    lent.reserve(params.size());
     for (const tVariant& value : params) lent.push_back(TextBlock(value));
     return Invoke(method, params, lent, as);
 }

@@ -63,9 +63,10 @@ public:
     std::u16string PropName(long number, long alias);
     bool IsPropReadable(long number) { return object_->IsPropReadable(number); }
     bool IsPropWritable(long number) { return object_->IsPropWritable(number); }
-    Value GetProp(long number);
+    // (Not GetProp and SetProp: <windows.h> makes macros of those names.)
+    Value PropValue(long number);
     // The text as VTYPE_PWSTR in a block the host holds and frees after the call.
-    bool SetProp(long number, const std::u16string& text);
+    bool SetPropText(long number, const std::u16string& text);
     // A value as the caller made it; its texts stay the caller's.
     bool SetPropValue(long number, tVariant value);
 

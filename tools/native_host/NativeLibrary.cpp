@@ -45,7 +45,7 @@ void CloseLibrary(void* library) { ::FreeLibrary(static_cast<HMODULE>(library));
 #else
 
 std::string LastSystemError() {
-    const char* text = ::dlerror();
+    const char* text = ::dlerror();  // NOLINT(concurrency-mt-unsafe): glibc keeps its text per thread
     return text ? text : "no reason given";
 }
 
@@ -56,7 +56,8 @@ void* OpenLibrary(const std::string& path, std::string& error) {
 }
 
 void* FindEntry(void* library, const char* name, std::string& error) {
-    ::dlerror();  // a null symbol is told from a missing one by dlerror alone
+    // Clears an earlier text, so that the reason given is this look-up's.
+    ::dlerror();  // NOLINT(concurrency-mt-unsafe): glibc keeps its text per thread
     void* entry = ::dlsym(library, name);
     if (!entry) error = LastSystemError();
     return entry;

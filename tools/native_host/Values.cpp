@@ -96,8 +96,8 @@ std::u16string ValueText(const tVariant& value) {
 }
 
 tVariant EmptyValue() {
-    tVariant value;
-    std::memset(&value, 0, sizeof value);
+    tVariant value{};
+    std::memset(&value, 0, sizeof value);  // the padding too
     value.vt = VTYPE_EMPTY;
     return value;
 }
