@@ -27,4 +27,19 @@ else()
   # A limit per test, so that a hang fails in seconds instead of CTest's
   # default 1,500 s; the slowest test takes well under a second, also under TSan.
   gtest_discover_tests(logic_tests PROPERTIES TIMEOUT 30)
+
+  # The Native API substitute host, and its tests against a library of their
+  # own that the test program loads by its path.
+  add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
+  target_include_directories(veltra_native_host PUBLIC tools)
+  target_link_libraries(veltra_native_host PUBLIC veltra_logic ${CMAKE_DL_LIBS})
+  add_library(FakeComponent SHARED ${VELTRA_FAKE_COMPONENT_SOURCES})
+  set_target_properties(FakeComponent PROPERTIES PREFIX "")
+  target_include_directories(FakeComponent PRIVATE src)
+  target_link_libraries(FakeComponent PRIVATE Threads::Threads)
+  add_executable(native_host_tests ${VELTRA_NATIVE_HOST_TESTS})
+  target_compile_definitions(native_host_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")
+  target_link_libraries(native_host_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads)
+  add_dependencies(native_host_tests FakeComponent)
+  gtest_discover_tests(native_host_tests PROPERTIES TIMEOUT 30)
 endif()

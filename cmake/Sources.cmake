@@ -62,6 +62,18 @@ set(VELTRA_BENCH_LOGIC_SOURCES
   tools/Gs1.cpp
 )
 
+# The substitute host of the Native API: what the platform does with an
+# add-in library (loading it, its memory manager, its connection object,
+# creating and calling its objects), for the Native API tests and the test
+# bench. Built for every target.
+set(VELTRA_NATIVE_HOST_SOURCES
+  tools/native_host/Values.cpp
+  tools/native_host/MemoryManager.cpp
+  tools/native_host/Connection.cpp
+  tools/native_host/NativeLibrary.cpp
+  tools/native_host/Component.cpp
+)
+
 # Tests of the logic: built natively and for Windows (run under Wine).
 set(VELTRA_LOGIC_TESTS
   tests/common/MessagesTest.cpp
@@ -78,6 +90,14 @@ set(VELTRA_LOGIC_TESTS
   tests/com/RegistrationTest.cpp
   tests/native/NativeValuesTest.cpp
   tests/tools/Gs1Test.cpp
+)
+
+# The Native API host's own tests, against a library made for them.
+set(VELTRA_NATIVE_HOST_TESTS
+  tests/native/NativeHostTest.cpp
+)
+set(VELTRA_FAKE_COMPONENT_SOURCES
+  tests/native/FakeComponent.cpp
 )
 
 # Tests through real COM, Windows only.
