@@ -62,6 +62,27 @@ set(VELTRA_BENCH_LOGIC_SOURCES
   tools/Gs1.cpp
 )
 
+# The test bench: tools/VeltraBench.cpp (its main) and its files for every
+# target (commands, output, reports, scanning, ports, the driver through
+# either face), and the Windows-only ones (the COM face, registration, the
+# keyboard-mode window, the version resource).
+set(VELTRA_BENCH_SOURCES
+  tools/BenchCommandLine.cpp
+  tools/BenchOutput.cpp
+  tools/BenchDriver.cpp
+  tools/BenchNativeDriver.cpp
+  tools/BenchReports.cpp
+  tools/BenchPorts.cpp
+  tools/BenchScan.cpp
+  tools/BenchGs1.cpp
+)
+set(VELTRA_BENCH_WIN_SOURCES
+  tools/BenchComDriver.cpp
+  tools/BenchRegistration.cpp
+  tools/BenchKeyboard.cpp
+  tools/VeltraBench.rc
+)
+
 # The substitute host of the Native API: what the platform does with an
 # add-in library (loading it, its memory manager, its connection object,
 # creating and calling its objects), for the Native API tests and the test
@@ -98,6 +119,12 @@ set(VELTRA_NATIVE_HOST_TESTS
 )
 set(VELTRA_FAKE_COMPONENT_SOURCES
   tests/native/FakeComponent.cpp
+)
+
+# The bench's driver through the Native API host, against that library
+# (native trees).
+set(VELTRA_BENCH_TESTS
+  tests/tools/BenchDriverTest.cpp
 )
 
 # Tests through real COM, Windows only.

@@ -128,13 +128,11 @@ set(replug_tests ${serial_tests})
 list(FILTER replug_tests INCLUDE REGEX "^Replug")
 set_tests_properties(${replug_tests} PROPERTIES RESOURCE_LOCK replug_line)
 
-add_executable(VeltraBench tools/VeltraBench.cpp tools/BenchCommandLine.cpp tools/BenchOutput.cpp
-               tools/BenchDriver.cpp tools/BenchRegistration.cpp tools/BenchReports.cpp tools/BenchScan.cpp
-               tools/BenchKeyboard.cpp tools/BenchGs1.cpp tools/VeltraBench.rc)
+add_executable(VeltraBench tools/VeltraBench.cpp ${VELTRA_BENCH_SOURCES} ${VELTRA_BENCH_WIN_SOURCES})
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
-target_link_libraries(VeltraBench PRIVATE veltra_substitute_host veltra_bench_logic version)
+target_link_libraries(VeltraBench PRIVATE veltra_substitute_host veltra_native_host veltra_bench_logic version)
 
 # The performance benchmark (./run bench); not a test.
 add_executable(VeltraPerf bench/VeltraPerf.cpp)

@@ -39,6 +39,7 @@ struct Step {
 
 struct CommandLine {
     bool help = false;
+    std::u16string native;  // --native: the Native API library to load; "": the COM driver
     std::vector<Step> steps;
 };
 
@@ -48,8 +49,9 @@ std::u16string UsageText();
 // The default language follows the user's interface language.
 bool UserPrefersEnglish();
 
-// Sets g_Options from the options and reads the commands after them; the
-// whole line is checked here. Throws BenchError (kUsageError) with a hint.
-CommandLine ReadCommandLine(int argc, wchar_t** argv);
+// Sets g_Options from the options and reads the commands after them, from
+// the arguments after the program's name; the whole line is checked here.
+// Throws BenchError (kUsageError) with a hint.
+CommandLine ReadCommandLine(const std::vector<std::u16string>& args);
 
 }  // namespace veltra::bench

@@ -10,9 +10,11 @@
 
 namespace veltra::bench {
 
+#if defined(_WIN32)
 // BenchRegistration.cpp: register and unregister the VeltraScanner.dll next
 // to the bench, machine-wide or for the current user.
 void Register(bool install, bool user);
+#endif
 
 // BenchReports.cpp: what the driver says about itself.
 void ShowVersion(Driver& d);      // extension, component and driver versions, the file's version resource
@@ -20,16 +22,21 @@ void ShowInfo(Driver& d);         // the same, and the property and method table
 void ShowParams(Driver& d);       // the settings form as a table
 void ShowDescription(Driver& d);  // GetDescription
 void ShowLastError(Driver& d);    // GetLastError
-void ShowPorts();                 // the COM ports the system knows, with what each stands for
+
+// BenchPorts.cpp: the serial ports the system knows, by the names the driver
+// takes (COM1 to COM35; on Linux also the USB serial devices), with what
+// each stands for.
+void ShowPorts();
 
 // BenchScan.cpp: Open, every event printed until a limit, Close; in a
-// keyboard-mode window or from the serial port. Throws BenchError
+// keyboard-mode window (Windows) or from the serial port. Throws BenchError
 // (kScanIncomplete) when the events fell short of the count.
 void Scan(Driver& d, const Limits& limits, bool keyboard);
-// Ctrl+C ends a scan instead of the program.
+// Ctrl+C (SIGINT on Linux) ends a scan instead of the program.
 void CatchInterrupts();
-// Pumps this thread's messages (the keyboard hook runs inside their
-// retrieval) until a limit is reached, Ctrl+C is pressed or `done` says so.
+// Waits until a limit is reached, Ctrl+C is pressed or `done` says so; on
+// Windows it pumps this thread's messages meanwhile (the keyboard hook runs
+// inside their retrieval).
 // Events count from `before`, the host's count taken before Open. True when
 // the event count of the limits was reached (or none was set).
 bool WaitForLimits(Driver& d, const Limits& limits, size_t before, const std::function<bool()>& done = nullptr);
@@ -37,10 +44,12 @@ bool WaitForLimits(Driver& d, const Limits& limits, size_t before, const std::fu
 // `before`; throws BenchError when Close answers failure.
 void EndScan(Driver& d, const std::u16string& device, size_t before);
 
+#if defined(_WIN32)
 // BenchKeyboard.cpp: Open, then a window that shows what the application
 // receives, with every barcode event printed, then Close. True when the
 // event count of the limits was reached; throws BenchError when the window
 // cannot be made or the driver answers failure.
 bool RunKeyboardWindow(Driver& d, const Limits& limits);
+#endif
 
 }  // namespace veltra::bench

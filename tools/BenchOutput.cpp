@@ -1,12 +1,16 @@
 #include "BenchOutput.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "BenchGs1.h"
 #include "core/common/Messages.h"
-#include "core/common/SystemText.h"
 #include "core/common/Text.h"
+#if defined(_WIN32)
+#include "core/common/SystemText.h"
+#endif
 
 namespace veltra::bench {
 
@@ -22,28 +26,48 @@ void Write(std::FILE* stream, const std::u16string& text) {
     std::fflush(stream);
 }
 
+#if defined(_WIN32)
 std::u16string Hex8(unsigned long value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lX", value);
     return FromUtf8(text);
 }
+#endif
+
+// The local time now, and its milliseconds.
+struct LocalTime {
+    std::tm t{};
+    int milliseconds = 0;
+};
+
+LocalTime Now() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    LocalTime local;
+    local.milliseconds =
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+#if defined(_WIN32)
+    localtime_s(&local.t, &seconds);
+#else
+    localtime_r(&seconds, &local.t);
+#endif
+    return local;
+}
 
 // Local time with milliseconds.
 std::u16string Clock() {
-    SYSTEMTIME t;
-    ::GetLocalTime(&t);
+    const LocalTime n = Now();
     char text[32];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", n.t.tm_hour, n.t.tm_min, n.t.tm_sec, n.milliseconds);
     return FromUtf8(text);
 }
 
 // Local date and time, 2026-12-07T10:11:12.345.
 std::u16string Timestamp() {
-    SYSTEMTIME t;
-    ::GetLocalTime(&t);
+    const LocalTime n = Now();
     char text[48];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond, t.wMilliseconds);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", n.t.tm_year + 1900, n.t.tm_mon + 1,
+                  n.t.tm_mday, n.t.tm_hour, n.t.tm_min, n.t.tm_sec, n.milliseconds);
     return FromUtf8(text);
 }
 
@@ -57,10 +81,12 @@ void PrintHelp(const std::u16string& text) { Write(stdout, text + u"\n"); }
 
 void PrintJson(const std::u16string& object) { Write(stdout, object + u"\n"); }
 
+#if defined(_WIN32)
 std::u16string FromUtf16(const wchar_t* text) {
     const std::wstring wide(text);
     return std::u16string(wide.begin(), wide.end());
 }
+#endif
 
 std::u16string Visible(const std::u16string& text) {
     std::u16string out;
@@ -93,6 +119,7 @@ std::u16string JsonString(const std::u16string& text) {
     return out + u"\"";
 }
 
+#if defined(_WIN32)
 std::u16string SystemMessage(HRESULT hr, const std::u16string& insert) {
     const LANGID language = MAKELANGID(g_Options.english ? LANG_ENGLISH : LANG_RUSSIAN, SUBLANG_DEFAULT);
     // The bench's language first, then whatever the system has; a Win32 code
@@ -113,13 +140,14 @@ std::u16string SystemMessage(HRESULT hr, const std::u16string& insert) {
     if (text.empty()) text = Say(u"the system has no text for this code", u"у системы нет текста для этого кода");
     return text + u" (" + Hex8(static_cast<unsigned long>(hr)) + u")";
 }
+#endif
 
 namespace {
 
 // The driver tells a lost serial line by one driver-error event with the
 // read-error text, and tells nothing when the line is back: the next event
 // shows it. Both moments get a line on stderr.
-void ShowLineMoments(const substitute::HostEvent& event) {
+void ShowLineMoments(const Event& event) {
     static std::atomic<bool> lost{false};
     // The driver's read-error text without its class character, in either language.
     const auto lineLost = [&](bool english) { return event.data == Text(Msg::PortReadFailed, english).substr(1); };
@@ -134,7 +162,7 @@ void ShowLineMoments(const substitute::HostEvent& event) {
 
 }  // namespace
 
-std::u16string PrintEvent(const substitute::HostEvent& event, bool gs1) {
+std::u16string PrintEvent(const Event& event, bool gs1) {
     ShowLineMoments(event);
     std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
                           Visible(event.data) + u"\"";

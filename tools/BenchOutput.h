@@ -2,11 +2,11 @@
 // go, and how events and failure codes read.
 #pragma once
 
+#if defined(_WIN32)
 #include <windows.h>
+#endif
 
 #include <string>
-
-#include "host/HostConnection.h"
 
 namespace veltra::bench {
 
@@ -43,18 +43,29 @@ void PrintError(const std::u16string& text);   // always stderr
 void PrintHelp(const std::u16string& text);    // always stdout
 void PrintJson(const std::u16string& object);  // one JSON object a line, always stdout
 
+#if defined(_WIN32)
 std::u16string FromUtf16(const wchar_t* text);
+#endif
 // Control characters as \xNN, so a GS separator or a CR shows.
 std::u16string Visible(const std::u16string& text);
 // A JSON string literal with its quotes; control characters as \u00XX.
 std::u16string JsonString(const std::u16string& text);
+#if defined(_WIN32)
 // The system's text for a failure code and the code, "Call failed. (0x80004005)";
 // `insert` fills a "%1" in the text.
 std::u16string SystemMessage(HRESULT hr, const std::u16string& insert = u"");
+#endif
+
+// An event as the component posted it, whichever host received it.
+struct Event {
+    std::u16string source;
+    std::u16string name;
+    std::u16string data;
+};
 
 // Prints an event with its arrival time: a line on stdout, or with --json
 // one JSON object there. With `gs1` a code's GS1 split follows its line, or
 // goes into its object (BenchGs1.h). Returns the event's line in either case.
-std::u16string PrintEvent(const substitute::HostEvent& event, bool gs1 = false);
+std::u16string PrintEvent(const Event& event, bool gs1 = false);
 
 }  // namespace veltra::bench

@@ -1,7 +1,9 @@
 // The commands that show what the driver says about itself: its versions,
 // its property and method tables, its settings form, its description and
 // its last error.
+#if defined(_WIN32)
 #include <windows.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -9,11 +11,11 @@
 #include "BenchCommands.h"
 #include "BenchOutput.h"
 #include "core/common/Text.h"
-#include "core/common/Win32Owners.h"
 
 namespace veltra::bench {
 namespace {
 
+#if defined(_WIN32)
 // One text of the version resource of `file`, or "" when it has none.
 std::u16string VersionText(const std::vector<BYTE>& resource, const wchar_t* name) {
     const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
@@ -23,21 +25,26 @@ std::u16string VersionText(const std::vector<BYTE>& resource, const wchar_t* nam
     return FromUtf16(static_cast<const wchar_t*>(value));
 }
 
-// The file of the driver that COM loaded, with what its properties show.
-void ShowFileVersion() {
-    const HMODULE module = ::GetModuleHandleW(L"VeltraScanner.dll");
-    wchar_t path[MAX_PATH] = {};
-    if (!module || !::GetModuleFileNameW(module, path, MAX_PATH)) return;
+// The driver's file, with what its properties show.
+void ShowFileVersion(const std::u16string& file) {
+    if (file.empty()) return;
+    const std::wstring path(file.begin(), file.end());
     DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path, &ignored);
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
     std::vector<BYTE> resource(size);
-    if (size == 0 || !::GetFileVersionInfoW(path, 0, size, resource.data())) {
-        PrintLine(Say(u"file ", u"файл ") + FromUtf16(path) + Say(u", no version resource", u", нет ресурса версии"));
+    if (size == 0 || !::GetFileVersionInfoW(path.c_str(), 0, size, resource.data())) {
+        PrintLine(Say(u"file ", u"файл ") + file + Say(u", no version resource", u", нет ресурса версии"));
         return;
     }
-    PrintLine(Say(u"file ", u"файл ") + FromUtf16(path) + Say(u", file version ", u", версия файла ") +
+    PrintLine(Say(u"file ", u"файл ") + file + Say(u", file version ", u", версия файла ") +
               VersionText(resource, L"FileVersion") + u", " + VersionText(resource, L"FileDescription"));
 }
+#else
+// The driver's file; a shared object has no version resource.
+void ShowFileVersion(const std::u16string& file) {
+    if (!file.empty()) PrintLine(Say(u"file ", u"файл ") + file);
+}
+#endif
 
 // The value of attribute `name` in one XML line, or "".
 std::u16string Attribute(const std::u16string& line, const std::u16string& name) {
@@ -50,45 +57,25 @@ std::u16string Attribute(const std::u16string& line, const std::u16string& name)
 }  // namespace
 
 void ShowVersion(Driver& d) {
-    substitute::HostedComponent& c = d.component();
-    UniqueBstr name;
-    HRESULT hr = c.ext()->RegisterExtensionAs(name.put());
-    if (FAILED(hr)) Driver::Fail(u"RegisterExtensionAs", hr);
-    const UniqueSafeArray info = MakeVariantArray(1);
-    SAFEARRAY* slot = info.get();
-    hr = c.init()->GetInfo(&slot);
-    if (FAILED(hr)) Driver::Fail(u"GetInfo", hr);
-    Variant version;
-    long zero = 0;
-    ::SafeArrayGetElement(info.get(), &zero, version.get());
-    PrintLine(Say(u"extension ", u"расширение ") + FromBstr(name.get()) +
-              Say(u", component version ", u", версия компонента ") + substitute::VariantText(version.get()) +
+    PrintLine(Say(u"extension ", u"расширение ") + d.ExtensionName() +
+              Say(u", component version ", u", версия компонента ") + d.ComponentVersion() +
               Say(u", driver version ", u", версия драйвера ") + d.Call(u"GetVersion", 0).result);
-    ShowFileVersion();
+    ShowFileVersion(d.LibraryFile());
 }
 
 void ShowInfo(Driver& d) {
     ShowVersion(d);
-    ILanguageExtender* ext = d.component().ext();
-    long props = 0, methods = 0;
-    ext->GetNProps(&props);
-    ext->GetNMethods(&methods);
-    PrintLine(Say(u"\nproperties (", u"\nсвойства (") + DecimalText(props) + u")");
-    for (long i = 0; i < props; ++i) {
-        UniqueBstr en, ru;
-        ext->GetPropName(i, 0, en.put());
-        ext->GetPropName(i, 1, ru.put());
-        PrintLine(u"  " + DecimalText(i) + u"  " + FromBstr(en.get()) + u"  /  " + FromBstr(ru.get()));
-    }
-    PrintLine(Say(u"\nmethods (", u"\nметоды (") + DecimalText(methods) + u")");
-    for (long i = 0; i < methods; ++i) {
-        UniqueBstr en, ru;
-        long params = 0;
-        ext->GetMethodName(i, 0, en.put());
-        ext->GetMethodName(i, 1, ru.put());
-        ext->GetNParams(i, &params);
-        PrintLine(u"  " + DecimalText(i) + u"  " + FromBstr(en.get()) + u"  /  " + FromBstr(ru.get()) + u"  (" +
-                  Say(u"", u"параметров: ") + DecimalText(params) + Say(u" parameters)", u")"));
+    const std::vector<Driver::Member> props = d.Properties();
+    const std::vector<Driver::Member> methods = d.Methods();
+    PrintLine(Say(u"\nproperties (", u"\nсвойства (") + DecimalText(static_cast<long long>(props.size())) + u")");
+    for (size_t i = 0; i < props.size(); ++i)
+        PrintLine(u"  " + DecimalText(static_cast<long long>(i)) + u"  " + props[i].english + u"  /  " +
+                  props[i].local);
+    PrintLine(Say(u"\nmethods (", u"\nметоды (") + DecimalText(static_cast<long long>(methods.size())) + u")");
+    for (size_t i = 0; i < methods.size(); ++i) {
+        const Driver::Member& m = methods[i];
+        PrintLine(u"  " + DecimalText(static_cast<long long>(i)) + u"  " + m.english + u"  /  " + m.local + u"  (" +
+                  Say(u"", u"параметров: ") + DecimalText(m.params) + Say(u" parameters)", u")"));
     }
 }
 
@@ -129,34 +116,6 @@ void ShowDescription(Driver& d) {
 void ShowLastError(Driver& d) {
     const Driver::Result r = d.Call(u"GetLastError", 1);
     PrintLine(Say(u"code ", u"код ") + r.result + (r.params[0].empty() ? u"" : u": " + r.params[0]));
-}
-
-void ShowPorts() {
-    // The names the driver accepts. A port is there when it opens, or when it
-    // is busy with another program; the system's device list alone misses
-    // ports that Wine maps by a link.
-    bool any = false;
-    for (int n = 1; n <= 35; ++n) {
-        const std::wstring name = L"COM" + std::to_wstring(n);
-        wchar_t target[MAX_PATH] = {};
-        ::QueryDosDeviceW(name.c_str(), target, MAX_PATH);
-        const std::wstring path = L"\\\\.\\" + name;
-        const UniqueHandle port(
-            ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        const DWORD error = port ? 0 : ::GetLastError();
-        std::u16string note;
-        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-            note = Say(u"in use by another program", u"занят другой программой");
-        else if (error != 0 && target[0])
-            note = Say(u"cannot be opened: ", u"не открывается: ") + SystemMessage(HRESULT_FROM_WIN32(error));
-        else if (error != 0) continue;
-        any = true;
-        std::u16string line = FromUtf16(name.c_str());
-        if (target[0]) line += u"  " + FromUtf16(target);
-        if (!note.empty()) line += u"  (" + note + u")";
-        PrintLine(line);
-    }
-    if (!any) PrintLine(Say(u"no COM ports", u"COM-портов нет"));
 }
 
 }  // namespace veltra::bench

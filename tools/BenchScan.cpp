@@ -1,7 +1,15 @@
 // The scan command: Open, every event printed until a limit, Close. With the
 // keyboard port the driver's hook needs a window of this thread
-// (BenchKeyboard.cpp); any other port is read as a serial line.
+// (BenchKeyboard.cpp); any other port is read as a serial line, and so is
+// every port on Linux, where the driver answers keyboard mode with its error.
+#if defined(_WIN32)
 #include <windows.h>
+#else
+#include <signal.h>
+
+#include <csignal>
+#include <thread>
+#endif
 
 #include <chrono>
 #include <string>
@@ -13,11 +21,16 @@
 namespace veltra::bench {
 namespace {
 
+#if defined(_WIN32)
 volatile bool g_Interrupted = false;
 BOOL WINAPI OnCtrl(DWORD) {
     g_Interrupted = true;
     return TRUE;
 }
+#else
+volatile std::sig_atomic_t g_Interrupted = 0;
+void OnInterrupt(int) { g_Interrupted = 1; }
+#endif
 
 bool SerialScan(Driver& d, const Limits& limits) {
     const size_t before = d.Events();
@@ -32,7 +45,18 @@ bool SerialScan(Driver& d, const Limits& limits) {
 
 }  // namespace
 
+#if defined(_WIN32)
 void CatchInterrupts() { ::SetConsoleCtrlHandler(&OnCtrl, TRUE); }
+#else
+// A second Ctrl+C ends the program, should the driver not let go.
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+#endif
 
 bool WaitForLimits(Driver& d, const Limits& limits, size_t before, const std::function<bool()>& done) {
     const auto start = std::chrono::steady_clock::now();
@@ -43,12 +67,16 @@ bool WaitForLimits(Driver& d, const Limits& limits, size_t before, const std::fu
         if (limits.seconds > 0 &&
             std::chrono::steady_clock::now() - start > std::chrono::duration<double>(limits.seconds))
             break;
+#if defined(_WIN32)
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+#else
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+#endif
     }
     return limits.count == 0 || reached();
 }
@@ -61,7 +89,13 @@ void EndScan(Driver& d, const std::u16string& device, size_t before) {
 
 void Scan(Driver& d, const Limits& limits, bool keyboard) {
     const size_t before = d.Events();
-    if (keyboard ? RunKeyboardWindow(d, limits) : SerialScan(d, limits)) return;
+#if defined(_WIN32)
+    const bool reached = keyboard ? RunKeyboardWindow(d, limits) : SerialScan(d, limits);
+#else
+    static_cast<void>(keyboard);
+    const bool reached = SerialScan(d, limits);
+#endif
+    if (reached) return;
     throw BenchError{kScanIncomplete, Say(u"the scan ended after ", u"сканирование закончилось после ") +
                                           DecimalText(static_cast<long long>(d.Events() - before)) +
                                           Say(u" of ", u" из ") + DecimalText(static_cast<long long>(limits.count)) +

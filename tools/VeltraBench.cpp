@@ -1,14 +1,20 @@
-// The test bench: a console host that loads the driver by its programmatic
-// identifier, as the platform does, so a scanner can be tried without the
-// platform, by hand or from scripts. Commands run in the order given, in one
-// process; the whole command line is checked before the first one runs.
+// The test bench: a console host that loads the driver as the platform does,
+// the COM add-in by its programmatic identifier (Windows) or a Native API
+// library from its file (--native; on Linux the only way), so a scanner can
+// be tried without the platform, by hand or from scripts. Commands run in the
+// order given, in one process; the whole command line is checked before the
+// first one runs.
 //
-//   VeltraBench [--lang en|ru] [--json] [--help] COMMAND [ARGS] [COMMAND [ARGS]]...
+//   VeltraBench [--lang en|ru] [--json] [--native LIB] [--help] COMMAND [ARGS]...
 //
 // UsageText() (BenchCommandLine.cpp) is the reference for the commands, the
 // options and the exit statuses (ExitStatus in BenchOutput.h). This file
 // runs the commands in turn.
+#if defined(_WIN32)
 #include <windows.h>
+
+#include "host/HostedComponent.h"
+#endif
 
 #include <exception>
 #include <memory>
@@ -21,7 +27,6 @@
 #include "BenchGs1.h"
 #include "BenchOutput.h"
 #include "core/common/Text.h"
-#include "host/HostedComponent.h"
 
 namespace veltra::bench {
 namespace {
@@ -33,22 +38,37 @@ bool IsKeyboardPort(const std::u16string& value) {
 
 bool IsPortParameter(const std::u16string& name) { return name == u"propComPortNumber" || name == u"НомерComПорта"; }
 
-// Runs the steps in order; the driver is made for the first step that needs
-// it and released (Done) when the run ends, by a failure too.
-void Run(const std::vector<Step>& steps) {
-    const substitute::ComApartment com;
-    if (FAILED(com.result())) Driver::Fail(u"CoInitializeEx", com.result());
-    std::unique_ptr<Driver> driver;
-    const auto d = [&driver]() -> Driver& {
-        if (!driver) driver = std::make_unique<Driver>();
+// Ends the driver; what the host found wrong in the meantime (a Native API
+// library's misuse of the memory manager) fails the run. When the run has
+// failed already, the findings are printed and its own status stays.
+void EndDriver(std::unique_ptr<Driver>& driver, bool failed) {
+    if (!driver) return;
+    const std::u16string faults = driver->End();
+    driver.reset();
+    if (faults.empty()) return;
+    if (!failed) throw BenchError{kComponentError, faults};
+    PrintError(faults);
+}
+
+void RunSteps(const CommandLine& line, std::unique_ptr<Driver>& driver) {
+    const auto d = [&]() -> Driver& {
+#if defined(_WIN32)
+        if (!driver) driver = line.native.empty() ? MakeComDriver() : MakeNativeDriver(ToUtf8(line.native));
+#else
+        if (!driver) driver = MakeNativeDriver(ToUtf8(line.native));
+#endif
         return *driver;
     };
     std::u16string device;
     bool keyboard = false;  // the port chosen by set in this run; the driver keeps nothing between runs
-    for (const Step& step : steps) {
+    for (const Step& step : line.steps) {
         switch (step.verb) {
         case Verb::Register:
-        case Verb::Unregister: Register(step.verb == Verb::Register, step.user); break;
+        case Verb::Unregister:
+#if defined(_WIN32)
+            Register(step.verb == Verb::Register, step.user);
+#endif
+            break;
         case Verb::Version: ShowVersion(d()); break;
         case Verb::Info: ShowInfo(d()); break;
         case Verb::Params: ShowParams(d()); break;
@@ -86,6 +106,24 @@ void Run(const std::vector<Step>& steps) {
     }
 }
 
+// Runs the steps in order; the driver is made for the first step that needs
+// it and ended (Done) when the run ends, by a failure too.
+void Run(const CommandLine& line) {
+#if defined(_WIN32)
+    const substitute::ComApartment com;
+    if (FAILED(com.result())) throw BenchError{kComponentError, u"CoInitializeEx: " + SystemMessage(com.result())};
+#endif
+    std::unique_ptr<Driver> driver;
+    try {
+        RunSteps(line, driver);
+    } catch (...) {
+        EndDriver(driver, true);
+        throw;
+    }
+    EndDriver(driver, false);
+}
+
+#if defined(_WIN32)
 // Windows consoles show the bench's UTF-8 only with the UTF-8 code page; the
 // console's own is given back at the end.
 class ConsoleCodePage {
@@ -102,24 +140,25 @@ public:
 private:
     UINT saved_;
 };
+#endif
 
 }  // namespace
 
-int Main(int argc, wchar_t** argv) {
-    const ConsoleCodePage codePage;
+// The arguments after the program's name.
+int Main(const std::vector<std::u16string>& args) {
     try {
-        if (argc < 2) {
+        if (args.empty()) {
             g_Options.english = UserPrefersEnglish();
             PrintError(UsageText());
             return kUsageError;
         }
-        const CommandLine line = ReadCommandLine(argc, argv);
+        const CommandLine line = ReadCommandLine(args);
         if (line.help) {
             PrintHelp(UsageText());
             return kSucceeded;
         }
         CatchInterrupts();
-        Run(line.steps);
+        Run(line);
         return kSucceeded;
     } catch (const BenchError& e) {
         PrintError(e.message);
@@ -132,4 +171,19 @@ int Main(int argc, wchar_t** argv) {
 
 }  // namespace veltra::bench
 
-int wmain(int argc, wchar_t** argv) { return veltra::bench::Main(argc, argv); }
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+    const veltra::bench::ConsoleCodePage codePage;
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(veltra::bench::FromUtf16(argv[i]));
+    return veltra::bench::Main(args);
+}
+#else
+// The arguments arrive as the terminal's bytes, UTF-8 on every current
+// system; the output is UTF-8 as it is.
+int main(int argc, char** argv) {
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(veltra::FromUtf8(argv[i]));
+    return veltra::bench::Main(args);
+}
+#endif
