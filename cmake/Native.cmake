@@ -42,4 +42,39 @@ else()
   target_link_libraries(native_host_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads)
   add_dependencies(native_host_tests FakeComponent)
   gtest_discover_tests(native_host_tests PROPERTIES TIMEOUT 30)
+
+  # The test bench, Native API only (--native LIB): its commands, and its
+  # driver through the Native API host, in a library that its own tests share.
+  add_library(veltra_bench STATIC ${VELTRA_BENCH_SOURCES})
+  target_include_directories(veltra_bench PUBLIC tools)
+  target_link_libraries(veltra_bench PUBLIC veltra_native_host veltra_bench_logic Threads::Threads)
+  add_executable(VeltraBench tools/VeltraBench.cpp)
+  target_link_libraries(VeltraBench PRIVATE veltra_bench)
+  set_target_properties(veltra_bench PROPERTIES UNITY_BUILD ON)
+  add_executable(bench_tests ${VELTRA_BENCH_TESTS})
+  target_compile_definitions(bench_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")
+  target_link_libraries(bench_tests PRIVATE veltra_bench GTest::gtest_main)
+  add_dependencies(bench_tests FakeComponent)
+  gtest_discover_tests(bench_tests PROPERTIES TIMEOUT 30)
+
+  # The Native API library for Linux, once the capture floor has its POSIX
+  # parts. Only the five entry functions are exported (the linker script);
+  # the C++ runtime is linked in, so the library loads beside whatever
+  # runtime the platform's process has. The sanitizer trees keep their
+  # runtime shared: the sanitizers intercept it.
+  if(TARGET veltra_posix)
+    set(VELTRA_NATIVE_EXPORTS ${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map)
+    add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp)
+    target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_posix)
+    target_link_options(VeltraScannerNative PRIVATE -Wl,--version-script=${VELTRA_NATIVE_EXPORTS} -Wl,--no-undefined)
+    set_target_properties(VeltraScannerNative PROPERTIES LINK_DEPENDS ${VELTRA_NATIVE_EXPORTS})
+    if(NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
+      target_link_options(VeltraScannerNative PRIVATE -static-libstdc++ -static-libgcc)
+    endif()
+
+    # The bench's command line against the library (a second at most).
+    add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
+             $<TARGET_FILE:VeltraScannerNative>)
+    set_tests_properties(bench_native PROPERTIES TIMEOUT 30)
+  endif()
 endif()
