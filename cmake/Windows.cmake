@@ -29,7 +29,8 @@ endif()
 
 # The Native API library: the same driver for the platform's other add-in
 # technology, with the C entry functions named plainly in its .def file.
-add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp src/native/server/VeltraScannerNative.def)
+add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp src/native/server/VeltraScannerNative.def
+            src/native/server/VeltraScannerNative.rc)
 set_target_properties(VeltraScannerNative PROPERTIES PREFIX "" OUTPUT_NAME VeltraScannerNative)
 target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_win_capture)
 

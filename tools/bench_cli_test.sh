@@ -1,7 +1,8 @@
 #!/bin/sh
 # The test bench's command line under Wine: the exit statuses 0 to 4, --help
 # in both languages, the per-user registration round trip, check of a GS1
-# code, and --json events of a serial scan with their GS1 split.
+# code, the Native API library through --native against the COM driver, and
+# --json events of a serial scan with their GS1 split.
 #
 #   bench_cli_test.sh BIN_DIR WINE WORK_DIR
 #
@@ -78,7 +79,27 @@ done <<'EOF'
 0|AddIn.VeltraScanner|regq
 0|for the current user|bench --lang en unregister --user
 1||regq
+3|cannot load nosuch.dll|bench --lang en --native nosuch.dll version
+2|there is nothing to register|bench --lang en --native VeltraScannerNative.dll register
 EOF
+
+# --native: the Native API library beside the bench answers as the COM driver
+# (registered machine-wide above) does; only the file line names the other DLL.
+for command in version info; do
+    bench --lang en "$command" </dev/null 2>&1 | tr -d '\r' >"$WORK/com"
+    bench --lang en --native VeltraScannerNative.dll "$command" </dev/null >"$WORK/out" 2>&1
+    got=$?
+    tr -d '\r' <"$WORK/out" >"$WORK/native"
+    grep -v '^file ' "$WORK/com" >"$WORK/com.rest"
+    grep -v '^file ' "$WORK/native" >"$WORK/native.rest"
+    if [ $got -ne 0 ]; then fail "--native $command: exit $got"
+    elif ! grep -q '^file .*VeltraScannerNative\.dll, file version ' "$WORK/native"; then
+        fail "--native $command: no file line of VeltraScannerNative.dll with its version"
+    elif ! diff "$WORK/com.rest" "$WORK/native.rest" >"$WORK/out"; then
+        fail "--native $command: not what the COM driver answers"
+    else echo "ok   0  --native VeltraScannerNative.dll $command: as through COM"
+    fi
+done
 
 # --json: stdout carries the events only, one JSON object per line; --gs1
 # adds each code's split.
