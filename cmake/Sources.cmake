@@ -110,6 +110,14 @@ set(VELTRA_WINE_TESTS
   tests/wine/ParametersTest.cpp
 )
 
+# The behaviour tables that every face of the driver must answer alike: the
+# Native API face natively, both faces under Wine.
+set(VELTRA_FACE_TESTS
+  tests/faces/FaceUnderTest.cpp
+  tests/faces/NativeFace.cpp
+  tests/faces/BehaviourTest.cpp
+)
+
 # libFuzzer targets, one source each under fuzz/ (native clang build only).
 set(VELTRA_FUZZ_TARGETS
   FuzzSettings

@@ -355,12 +355,17 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-TEST_P(Behaviour, KeyboardCodes_BecomeEventsOfTheHook) {
-    KeyTarget target;
+#endif
+
+// Keyboard-wedge scanners are read through the host thread's messages on
+// Windows; they are not read on Linux yet, and Open says so.
+TEST_P(Behaviour, KeyboardMode_CodesBecomeEventsOfTheHook_OrOpenFailsClearlyWhereThereIsNone) {
     Set(u"propComPortNumber", u"0");
     Set(u"propPrefix", u"~");
     Set(u"propSuffix", u"Tab");
     Set(u"propTimeOut", u"1000");
+#if defined(_WIN32)
+    KeyTarget target;
     const Answer opened = face->Call(u"Open", 1);
     ASSERT_EQ(opened.result, Integer(1)) << ToUtf8(face->LastError().second);
     for (UINT vk : {static_cast<UINT>(VK_OEM_3), UINT('4'), UINT('6'), UINT('0'), UINT('7'), UINT(VK_TAB)})
@@ -368,19 +373,13 @@ TEST_P(Behaviour, KeyboardCodes_BecomeEventsOfTheHook) {
     ASSERT_TRUE(face->WaitForEvents(1, kEventWait));
     ExpectEvents(face->Events(), opened.params.at(0).text, {{u"Barcode", u"4607"}});
     EXPECT_EQ(face->Call(u"Close", 1, {Sent::Text(opened.params.at(0).text)}).result, Integer(1));
-}
 #else
-TEST_P(Behaviour, KeyboardMode_AnswersOpenWithAClearError_OnLinux) {
-    Set(u"propComPortNumber", u"0");
-    Set(u"propPrefix", u"~");
-    Set(u"propSuffix", u"Tab");
-    Set(u"propTimeOut", u"1000");
     EXPECT_EQ(face->Call(u"Open", 1).result, Integer(0));
     const auto [code, text] = face->LastError();
     EXPECT_EQ(code, 2);
     EXPECT_NE(text.find(u"Linux"), std::u16string::npos) << ToUtf8(text);
-}
 #endif
+}
 
 }  // namespace
 }  // namespace veltra::test

@@ -2,9 +2,12 @@
 // platform loads it (its path is VELTRA_NATIVE_LIBRARY), with the substitute
 // host's memory manager, which accounts for every block, and its recording
 // connection object.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 
 #include "FaceUnderTest.h"
+#include "core/common/Text.h"
 #include "native_host/Component.h"
 #include "native_host/Connection.h"
 #include "native_host/MemoryManager.h"
