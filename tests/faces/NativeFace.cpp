@@ -77,7 +77,8 @@ public:
     Answer Call(long method, long count, const std::vector<Sent>& inputs) override {
         std::vector<Held> held;
         std::vector<tVariant> params;
-        for (long i = 0; i < count; ++i) held.push_back(i < static_cast<long>(inputs.size()) ? Make(inputs[i]) : Held{});
+        for (long i = 0; i < count; ++i)
+            held.push_back(i < static_cast<long>(inputs.size()) ? Make(inputs[i]) : Held{});
         for (Held& h : held) params.push_back(h.value);
         const host::Component::CallResult r = component_.CallValues(method, params);
         Answer a;
