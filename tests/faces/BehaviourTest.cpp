@@ -144,7 +144,9 @@ TEST_P(Behaviour, SetParameter_EitherNameInEitherLanguage_AndItsErrorsInTheLangu
         face->SetLocale(row.locale);
         const std::string name = ToUtf8(row.name) + "=" + ToUtf8(row.value);
         EXPECT_EQ(face->SetParameter(row.name, row.value), row.result) << name;
-        if (row.code >= 0) EXPECT_EQ(face->LastError().first, row.code) << name;
+        if (row.code >= 0) {
+            EXPECT_EQ(face->LastError().first, row.code) << name;
+        }
     }
     face->SetLocale(u"en_US");
     EXPECT_EQ(face->SetParameter(u"propSpeed", u"12"), 0);
@@ -180,7 +182,9 @@ TEST_P(Behaviour, PropertyWrites_KeepTheRawText_AndReadBackWithTheirTypes) {
     for (size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_TRUE(face->SetProperty(rows[i].number, rows[i].value)) << "row " << i;
         EXPECT_EQ(face->Property(rows[i].number), rows[i].readBack) << "row " << i;
-        if (rows[i].code >= 0) EXPECT_EQ(face->LastError().first, rows[i].code) << "row " << i;
+        if (rows[i].code >= 0) {
+            EXPECT_EQ(face->LastError().first, rows[i].code) << "row " << i;
+        }
     }
     EXPECT_EQ(face->LastError(), std::make_pair(1L, kInvalidType));
     EXPECT_TRUE(face->SetProperty(42, Sent::Null())) << "an unknown number with a value of no text form";
