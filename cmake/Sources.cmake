@@ -50,10 +50,13 @@ set(VELTRA_NATIVE_FACE_SOURCES
   src/native/addin/NativeAddIn.cpp
 )
 
-# The capture floor on Linux: the serial port over termios.
+# The capture floor on Linux: the serial port over termios, the keyboard hook
+# that says keyboard mode is not there yet (LinuxKeyboardHook.h), and the
+# process's connection joined up from them.
 set(VELTRA_POSIX_SOURCES
   src/core/capture/PosixSerialPort.cpp
   src/core/capture/PosixLineSpeed.cpp
+  src/core/capture/ProcessConnection.cpp
 )
 
 # Glue shared by the library, its tests and the test bench.

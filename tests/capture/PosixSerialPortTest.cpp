@@ -1,4 +1,4 @@
-// The POSIX serial port over pseudo-terminals: the
+// The POSIX serial port and the Linux connection over pseudo-terminals: the
 // test writes on the master side what a scanner would send.
 #include "core/capture/PosixSerialPort.h"
 
@@ -11,7 +11,9 @@
 #include <thread>
 
 #include "CaptureTestSupport.h"
+#include "core/capture/ProcessConnection.h"
 #include "core/capture/SerialReader.h"
+#include "core/common/ScopeExit.h"
 
 namespace veltra {
 namespace {
@@ -213,6 +215,44 @@ TEST(PosixSerialPort_, SerialReader_QueuesABurst) {
     ASSERT_TRUE(queues.WaitForEntry([] { return QueueId::Serial; }, stop, kPatience));
     reader.Stop();
     EXPECT_EQ(queues.Front(QueueId::Serial), u"4607\r");
+}
+
+// The process's connection as the Linux add-in gets it: keyboard mode answers
+// with its own message; a device path connects the POSIX port, whose bursts
+// are decoded as 7-bit codes.
+TEST(LinuxProcessConnection, KeyboardModeIsRefused_AndADevicePathConnects) {
+    LanguageScope english(true);
+    const StoredSettings saved = g_Settings;
+    auto restore = OnScopeExit([&] {
+        EndProcessConnection();
+        g_Settings = saved;
+    });
+    ASSERT_TRUE(StartProcessConnection());
+    Connection& connection = ProcessConnection();
+    RecordingHost sink;
+    int owner = 0;
+    ASSERT_TRUE(connection.Attach(&owner));
+
+    g_Settings = {u"USB", k9600, 1000, u"192", u"9"};
+    try {
+        connection.Open(&owner, sink, true);
+        ADD_FAILURE() << "keyboard mode connected";
+    } catch (const DriverError& e) {
+        EXPECT_EQ(e.message(), Text(Msg::OpenKeyboardUnavailable));
+    }
+    EXPECT_FALSE(connection.HeldBy(&owner));
+
+    Pty pty;
+    SetComPortNumber(g_Settings, pty.Path());
+    const int32_t id = connection.Open(&owner, sink, true);
+    pty.Write("4607\r");
+    sink.WaitAccepted(1);
+    pty.Write("46\xC8\r");
+    const std::u16string bad = Text(Msg::BadSerialData);
+    ExpectPostings(sink.WaitAccepted(2),
+                   {{DecimalText(id), u"Barcode", u"4607"}, {DecimalText(id), u"DriverError", bad, true, bad}});
+    EXPECT_EQ(connection.Close(&owner), 1);
+    connection.Detach(&owner);
 }
 
 }  // namespace
