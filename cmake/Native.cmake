@@ -20,8 +20,16 @@ if(VELTRA_FUZZ)
   # ASan and UBSan in the native-asan tree.
   include(cmake/Fuzz.cmake)
 else()
-  add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
-  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_bench_logic GTest::gtest_main Threads::Threads)
+  add_library(veltra_posix STATIC ${VELTRA_POSIX_SOURCES})
+  target_link_libraries(veltra_posix PUBLIC veltra_logic Threads::Threads)
+  # The kernel's termios declarations that PosixLineSpeed.cpp needs clash with
+  # <termios.h>: the file stays a unit of its own.
+  set_source_files_properties(src/core/capture/PosixLineSpeed.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+
+  add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_POSIX_TESTS})
+  # util: openpty, for the pseudo-terminals the serial port's tests read.
+  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic GTest::gtest_main
+                        Threads::Threads util)
   # gtest.h, parsed once instead of once per test file.
   target_precompile_headers(logic_tests PRIVATE <gtest/gtest.h>)
   # A limit per test, so that a hang fails in seconds instead of CTest's

@@ -6,7 +6,8 @@
 # ones below.
 #
 # Logic files include no Windows header and build everywhere; glue files talk
-# to Win32/COM and build only for Windows.
+# to Win32/COM and build only for Windows; POSIX files are their Linux
+# counterparts and build only in the native trees.
 
 set(VELTRA_LOGIC_SOURCES
   src/core/common/Messages.cpp
@@ -47,6 +48,15 @@ set(VELTRA_GLUE_SOURCES
 set(VELTRA_NATIVE_FACE_SOURCES
   src/native/addin/NativeValues.cpp
   src/native/addin/NativeAddIn.cpp
+)
+
+# The capture floor on Linux: the serial port over termios, the keyboard hook
+# that says keyboard mode is not there yet (LinuxKeyboardHook.h), and the
+# process's connection joined up from them.
+set(VELTRA_POSIX_SOURCES
+  src/core/capture/PosixSerialPort.cpp
+  src/core/capture/PosixLineSpeed.cpp
+  src/core/capture/ProcessConnection.cpp
 )
 
 # Glue shared by the library, its tests and the test bench.
@@ -98,6 +108,11 @@ set(VELTRA_NATIVE_HOST_TESTS
 )
 set(VELTRA_FAKE_COMPONENT_SOURCES
   tests/native/FakeComponent.cpp
+)
+
+# Tests of the POSIX capture floor over pseudo-terminals, native trees only.
+set(VELTRA_POSIX_TESTS
+  tests/capture/PosixSerialPortTest.cpp
 )
 
 # Tests through real COM, Windows only.
