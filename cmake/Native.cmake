@@ -36,6 +36,20 @@ else()
   # default 1,500 s; the slowest test takes well under a second, also under TSan.
   gtest_discover_tests(logic_tests PROPERTIES TIMEOUT 30)
 
+  # The Native API library: only its entry functions are exported, so that
+  # the copy of the driver inside never binds to a host's symbols of the same
+  # names; nothing at all is undefined.
+  add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp)
+  target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_posix)
+  target_link_options(VeltraScannerNative PRIVATE
+    -Wl,--version-script=${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map -Wl,--no-undefined)
+  set_target_properties(VeltraScannerNative PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map)
+  if(NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
+    # The platform's client brings its own C++ runtime, or none: the library
+    # carries its own.
+    target_link_options(VeltraScannerNative PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
+
   # The Native API substitute host, and its tests against a library of their
   # own that the test program loads by its path.
   add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
@@ -50,4 +64,13 @@ else()
   target_link_libraries(native_host_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads)
   add_dependencies(native_host_tests FakeComponent)
   gtest_discover_tests(native_host_tests PROPERTIES TIMEOUT 30)
+
+  # The behaviour tables against the Native API library, serial lines on
+  # pseudo-terminals.
+  add_executable(face_tests ${VELTRA_FACE_TESTS})
+  target_include_directories(face_tests PRIVATE tests/faces)
+  target_compile_definitions(face_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
+  target_link_libraries(face_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads util)
+  add_dependencies(face_tests VeltraScannerNative)
+  gtest_discover_tests(face_tests PROPERTIES TIMEOUT 30)
 endif()
