@@ -20,13 +20,35 @@ if(VELTRA_FUZZ)
   # ASan and UBSan in the native-asan tree.
   include(cmake/Fuzz.cmake)
 else()
-  add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
-  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_bench_logic GTest::gtest_main Threads::Threads)
+  add_library(veltra_posix STATIC ${VELTRA_POSIX_SOURCES})
+  target_link_libraries(veltra_posix PUBLIC veltra_logic Threads::Threads)
+  # The kernel's termios declarations that PosixLineSpeed.cpp needs clash with
+  # <termios.h>: the file stays a unit of its own.
+  set_source_files_properties(src/core/capture/PosixLineSpeed.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+
+  add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_POSIX_TESTS})
+  # util: openpty, for the pseudo-terminals the serial port's tests read.
+  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic GTest::gtest_main
+                        Threads::Threads util)
   # gtest.h, parsed once instead of once per test file.
   target_precompile_headers(logic_tests PRIVATE <gtest/gtest.h>)
   # A limit per test, so that a hang fails in seconds instead of CTest's
   # default 1,500 s; the slowest test takes well under a second, also under TSan.
   gtest_discover_tests(logic_tests PROPERTIES TIMEOUT 30)
+
+  # The Native API library: only its entry functions are exported, so that
+  # the copy of the driver inside never binds to a host's symbols of the same
+  # names; nothing at all is undefined.
+  add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp)
+  target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_posix)
+  target_link_options(VeltraScannerNative PRIVATE
+    -Wl,--version-script=${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map -Wl,--no-undefined)
+  set_target_properties(VeltraScannerNative PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map)
+  if(NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
+    # The platform's client brings its own C++ runtime, or none: the library
+    # carries its own.
+    target_link_options(VeltraScannerNative PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
 
   # The Native API substitute host, and its tests against a library of their
   # own that the test program loads by its path.
@@ -43,6 +65,15 @@ else()
   add_dependencies(native_host_tests FakeComponent)
   gtest_discover_tests(native_host_tests PROPERTIES TIMEOUT 30)
 
+  # The behaviour tables against the Native API library, serial lines on
+  # pseudo-terminals.
+  add_executable(face_tests ${VELTRA_FACE_TESTS})
+  target_include_directories(face_tests PRIVATE tests/faces)
+  target_compile_definitions(face_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
+  target_link_libraries(face_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads util)
+  add_dependencies(face_tests VeltraScannerNative)
+  gtest_discover_tests(face_tests PROPERTIES TIMEOUT 30)
+
   # The test bench, Native API only (--native LIB): its commands, and its
   # driver through the Native API host, in a library that its own tests share.
   add_library(veltra_bench STATIC ${VELTRA_BENCH_SOURCES})
@@ -57,24 +88,8 @@ else()
   add_dependencies(bench_tests FakeComponent)
   gtest_discover_tests(bench_tests PROPERTIES TIMEOUT 30)
 
-  # The Native API library for Linux, once the capture floor has its POSIX
-  # parts. Only the five entry functions are exported (the linker script);
-  # the C++ runtime is linked in, so the library loads beside whatever
-  # runtime the platform's process has. The sanitizer trees keep their
-  # runtime shared: the sanitizers intercept it.
-  if(TARGET veltra_posix)
-    set(VELTRA_NATIVE_EXPORTS ${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map)
-    add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp)
-    target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_posix)
-    target_link_options(VeltraScannerNative PRIVATE -Wl,--version-script=${VELTRA_NATIVE_EXPORTS} -Wl,--no-undefined)
-    set_target_properties(VeltraScannerNative PROPERTIES LINK_DEPENDS ${VELTRA_NATIVE_EXPORTS})
-    if(NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
-      target_link_options(VeltraScannerNative PRIVATE -static-libstdc++ -static-libgcc)
-    endif()
-
-    # The bench's command line against the library (a second at most).
-    add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
-             $<TARGET_FILE:VeltraScannerNative>)
-    set_tests_properties(bench_native PROPERTIES TIMEOUT 30)
-  endif()
+  # The bench's command line against the library (a second at most).
+  add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
+           $<TARGET_FILE:VeltraScannerNative>)
+  set_tests_properties(bench_native PROPERTIES TIMEOUT 30)
 endif()

@@ -6,7 +6,8 @@
 # ones below.
 #
 # Logic files include no Windows header and build everywhere; glue files talk
-# to Win32/COM and build only for Windows.
+# to Win32/COM and build only for Windows; POSIX files are their Linux
+# counterparts and build only in the native trees.
 
 set(VELTRA_LOGIC_SOURCES
   src/core/common/Messages.cpp
@@ -47,6 +48,15 @@ set(VELTRA_GLUE_SOURCES
 set(VELTRA_NATIVE_FACE_SOURCES
   src/native/addin/NativeValues.cpp
   src/native/addin/NativeAddIn.cpp
+)
+
+# The capture floor on Linux: the serial port over termios, the keyboard hook
+# that says keyboard mode is not there yet (LinuxKeyboardHook.h), and the
+# process's connection joined up from them.
+set(VELTRA_POSIX_SOURCES
+  src/core/capture/PosixSerialPort.cpp
+  src/core/capture/PosixLineSpeed.cpp
+  src/core/capture/ProcessConnection.cpp
 )
 
 # Glue shared by the library, its tests and the test bench.
@@ -127,6 +137,11 @@ set(VELTRA_BENCH_TESTS
   tests/tools/BenchDriverTest.cpp
 )
 
+# Tests of the POSIX capture floor over pseudo-terminals, native trees only.
+set(VELTRA_POSIX_TESTS
+  tests/capture/PosixSerialPortTest.cpp
+)
+
 # Tests through real COM, Windows only.
 set(VELTRA_WINE_TESTS
   tests/wine/HostFixture.cpp
@@ -135,6 +150,14 @@ set(VELTRA_WINE_TESTS
   tests/wine/KeyboardTest.cpp
   tests/wine/SerialTest.cpp
   tests/wine/ParametersTest.cpp
+)
+
+# The behaviour tables that every face of the driver must answer alike: the
+# Native API face natively, both faces under Wine.
+set(VELTRA_FACE_TESTS
+  tests/faces/FaceUnderTest.cpp
+  tests/faces/NativeFace.cpp
+  tests/faces/BehaviourTest.cpp
 )
 
 # libFuzzer targets, one source each under fuzz/ (native clang build only).

@@ -79,9 +79,12 @@ target_compile_definitions(native_host_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TA
 target_link_libraries(native_host_tests PRIVATE veltra_native_host gtest_main)
 add_dependencies(native_host_tests FakeComponent)
 
-add_executable(wine_tests ${VELTRA_WINE_TESTS})
-target_include_directories(wine_tests PRIVATE tests/wine)
-target_link_libraries(wine_tests PRIVATE veltra_substitute_host gtest)
+add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS} tests/faces/ComFace.cpp)
+target_include_directories(wine_tests PRIVATE tests/wine tests/faces)
+target_link_libraries(wine_tests PRIVATE veltra_substitute_host veltra_native_host gtest)
+# The Native API library lies beside the test program.
+target_compile_definitions(wine_tests PRIVATE VELTRA_NATIVE_LIBRARY="VeltraScannerNative.dll")
+add_dependencies(wine_tests VeltraScannerNative)
 # The test programs and GoogleTest need no optimisation (the DLL and the code
 # under test keep the build's own): it would make them compile 1.5 times as
 # long. The headers every test file starts with are parsed once per program.
@@ -118,7 +121,7 @@ add_test(NAME serial_stop COMMAND ${VELTRA_SERIAL_FIXTURE} stop ${VELTRA_SERIAL_
          ${VELTRA_REPLUG_PORT})
 set_tests_properties(serial_stop PROPERTIES FIXTURES_CLEANUP serial ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 30)
 set(serial_tests ${wine_tests_list})
-list(FILTER serial_tests INCLUDE REGEX "^(Serial|Replug)")
+list(FILTER serial_tests INCLUDE REGEX "^(Serial|Replug|\\*/Behaviour\\.Serial)")
 # One line for all of them: they must not run at the same time (ctest -j).
 set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" RESOURCE_LOCK serial_line ENVIRONMENT
     "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed;\

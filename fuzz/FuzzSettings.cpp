@@ -29,6 +29,13 @@ namespace {
 // than read from the setters' table.
 bool LegalPort(const std::u16string& s) {
     if (s == u"USB") return true;
+    // Off Windows a device path, stored as given: no blank or control
+    // character, no step out of /dev, and no trailing "/".
+    if (s.size() > 5 && s.compare(0, 5, u"/dev/") == 0) {
+        const std::u16string framed = s + u"/";
+        return s.back() != u'/' && framed.find(u"/../") == std::u16string::npos &&
+               std::none_of(s.begin(), s.end(), [](char16_t c) { return c <= 32 || c == 127; });
+    }
     for (int n = 1; n <= 35; ++n)
         if (s == Ascii("COM" + std::to_string(n))) return true;
     return false;

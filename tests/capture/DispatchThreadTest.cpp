@@ -18,10 +18,12 @@ TEST(ModeOfPortText_, SelectsKeyboardSerialOrNone) {
         const char16_t* text;
         CaptureMode mode;
     } rows[] = {
-        {u"USB", CaptureMode::Keyboard}, {u"0", CaptureMode::Keyboard},   {u"COM1", CaptureMode::Serial},
-        {u"COM35", CaptureMode::Serial}, {u"xCOMy", CaptureMode::Serial}, {u"usb", CaptureMode::None},
-        {u"com3", CaptureMode::None},    {u"", CaptureMode::None},        {u"USB ", CaptureMode::None},
-        {u"00", CaptureMode::None},
+        {u"USB", CaptureMode::Keyboard},        {u"0", CaptureMode::Keyboard},
+        {u"COM1", CaptureMode::Serial},         {u"COM35", CaptureMode::Serial},
+        {u"xCOMy", CaptureMode::Serial},        {u"usb", CaptureMode::None},
+        {u"com3", CaptureMode::None},           {u"", CaptureMode::None},
+        {u"USB ", CaptureMode::None},           {u"00", CaptureMode::None},
+        {u"/dev/ttyUSB0", CaptureMode::Serial}, {u"dev/ttyS0", CaptureMode::None},
     };
     for (const auto& row : rows) EXPECT_EQ(ModeOfPortText(row.text), row.mode) << ToUtf8(row.text);
 }

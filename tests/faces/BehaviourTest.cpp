@@ -65,9 +65,14 @@ TEST_P(Behaviour, Names_TablesInBothLanguages_AndTheirLookups) {
     EXPECT_EQ(face->ExtensionName(), u"VeltraScanner");
     EXPECT_EQ(face->Info(), u"2000");
     const char16_t* props[][2] = {
-        {u"propComPortNumber", u"НомерComПорта"}, {u"propSpeed", u"Скорость"},   {u"propDataBit", u"БитДанных"},
-        {u"propStopBits", u"СтоповыеБиты"},       {u"propParity", u"Четность"},  {u"propTimeOut", u"Задержка"},
-        {u"propPrefix", u"Префикс"},              {u"propSuffix", u"Суффикс"},
+        {u"propComPortNumber", u"НомерComПорта"},
+        {u"propSpeed", u"Скорость"},
+        {u"propDataBit", u"БитДанных"},
+        {u"propStopBits", u"СтоповыеБиты"},
+        {u"propParity", u"Четность"},
+        {u"propTimeOut", u"Задержка"},
+        {u"propPrefix", u"Префикс"},
+        {u"propSuffix", u"Суффикс"},
     };
     const struct {
         const char16_t* english;
@@ -127,19 +132,21 @@ TEST_P(Behaviour, SetParameter_EitherNameInEitherLanguage_AndItsErrorsInTheLangu
         long result;
         long code;
     } rows[] = {
-        {u"en_US", u"propSpeed", u"10", 1, -1},         {u"en_US", u"Скорость", u"9600", 1, -1},
-        {u"ru_RU", u"propParity", u"Да", 1, -1},        {u"ru_RU", u"Четность", u"Yes", 1, -1},
-        {u"en_US", u"Задержка", u"1000", 1, -1},        {u"en_US", u"propTimeOut", u"65535", 1, -1},
-        {u"en_US", u"propTimeOut", u"0", 0, 1},         {u"en_US", u"propTimeOut", u"abc", 0, 1},
+        {u"en_US", u"propSpeed", u"10", 1, -1},          {u"en_US", u"Скорость", u"9600", 1, -1},
+        {u"ru_RU", u"propParity", u"Да", 1, -1},         {u"ru_RU", u"Четность", u"Yes", 1, -1},
+        {u"en_US", u"Задержка", u"1000", 1, -1},         {u"en_US", u"propTimeOut", u"65535", 1, -1},
+        {u"en_US", u"propTimeOut", u"0", 0, 1},          {u"en_US", u"propTimeOut", u"abc", 0, 1},
         {u"en_US", u"propTimeOut", u" 1,000.4 ", 1, -1}, {u"en_US", u"propspeed", u"9600", 0, 1},
-        {u"en_US", u"propSpeed", u"12", 0, 1},          {u"en_US", u"propComPortNumber", u"USB", 0, 1},
+        {u"en_US", u"propSpeed", u"12", 0, 1},           {u"en_US", u"propComPortNumber", u"USB", 0, 1},
         {u"en_US", u"propSuffix", u"Enter", 1, -1},
     };
     for (const auto& row : rows) {
         face->SetLocale(row.locale);
         const std::string name = ToUtf8(row.name) + "=" + ToUtf8(row.value);
         EXPECT_EQ(face->SetParameter(row.name, row.value), row.result) << name;
-        if (row.code >= 0) EXPECT_EQ(face->LastError().first, row.code) << name;
+        if (row.code >= 0) {
+            EXPECT_EQ(face->LastError().first, row.code) << name;
+        }
     }
     face->SetLocale(u"en_US");
     EXPECT_EQ(face->SetParameter(u"propSpeed", u"12"), 0);
@@ -175,7 +182,9 @@ TEST_P(Behaviour, PropertyWrites_KeepTheRawText_AndReadBackWithTheirTypes) {
     for (size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_TRUE(face->SetProperty(rows[i].number, rows[i].value)) << "row " << i;
         EXPECT_EQ(face->Property(rows[i].number), rows[i].readBack) << "row " << i;
-        if (rows[i].code >= 0) EXPECT_EQ(face->LastError().first, rows[i].code) << "row " << i;
+        if (rows[i].code >= 0) {
+            EXPECT_EQ(face->LastError().first, rows[i].code) << "row " << i;
+        }
     }
     EXPECT_EQ(face->LastError(), std::make_pair(1L, kInvalidType));
     EXPECT_TRUE(face->SetProperty(42, Sent::Null())) << "an unknown number with a value of no text form";
@@ -242,8 +251,10 @@ TEST_P(Behaviour, Commands_AnswerWithTheirTypesAndTexts) {
         EXPECT_EQ(d.params, expected);
         const Answer more = face->Call(u"DoAdditionalAction", 1, {Sent::Text(u"x")});
         EXPECT_EQ(more.result, Integer(0));
-        EXPECT_EQ(face->LastError(), std::make_pair(10L, std::u16string(english ? u"Additional actions are not supported driver."
-                                                                                : u"Дополнительные действия не поддерживаются драйвером.")));
+        EXPECT_EQ(
+            face->LastError(),
+            std::make_pair(10L, std::u16string(english ? u"Additional actions are not supported driver."
+                                                       : u"Дополнительные действия не поддерживаются драйвером.")));
     }
     const Answer actions = face->Call(u"GetAdditionalActions", 1);
     EXPECT_EQ(actions.result, Integer(0));
@@ -305,8 +316,13 @@ TEST_P(Behaviour, SerialCodes_BecomeEventsOfTheDevice_NamedInTheLanguageAtOpen) 
         const char16_t* locale;  // set before the bytes are fed
     } feeds[] = {
         {"  4607012345678\r\n", u"ru_RU"},
-        {"0104607012345678" "21ABC\x1D" "10LOT42\r\n", u"ru_RU"},
-        {"12\x88" "34\r\n", u"ru_RU"},
+        {"0104607012345678"
+         "21ABC\x1D"
+         "10LOT42\r\n",
+         u"ru_RU"},
+        {"12\x88"
+         "34\r\n",
+         u"ru_RU"},
         {"\xC8", u"en_US"},  // the text in the language of the moment, the name of the Open
     };
     for (size_t i = 0; i < std::size(feeds); ++i) {
@@ -316,7 +332,9 @@ TEST_P(Behaviour, SerialCodes_BecomeEventsOfTheDevice_NamedInTheLanguageAtOpen) 
     }
     ExpectEvents(face->Events(), device,
                  {{u"Штрихкод", u"4607012345678"},
-                  {u"Штрихкод", u"010460701234567821ABC\x1D" u"10LOT42"},
+                  {u"Штрихкод",
+                   u"010460701234567821ABC\x1D"
+                   u"10LOT42"},
                   {u"ОшибкаДрайвера", kBadDataRu},
                   {u"ОшибкаДрайвера", kBadData}});
     EXPECT_EQ(face->Call(u"Close", 1, {Sent::Text(device)}).result, Integer(1));
@@ -333,7 +351,8 @@ public:
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"VeltraFaceKeyTarget";
         ::RegisterClassW(&wc);
-        hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        hwnd_ =
+            ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     }
     ~KeyTarget() { ::DestroyWindow(hwnd_); }
     void Press(UINT vk) {
@@ -355,12 +374,17 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-TEST_P(Behaviour, KeyboardCodes_BecomeEventsOfTheHook) {
-    KeyTarget target;
+#endif
+
+// Keyboard-wedge scanners are read through the host thread's messages on
+// Windows; they are not read on Linux yet, and Open says so.
+TEST_P(Behaviour, KeyboardMode_CodesBecomeEventsOfTheHook_OrOpenFailsClearlyWhereThereIsNone) {
     Set(u"propComPortNumber", u"0");
     Set(u"propPrefix", u"~");
     Set(u"propSuffix", u"Tab");
     Set(u"propTimeOut", u"1000");
+#if defined(_WIN32)
+    KeyTarget target;
     const Answer opened = face->Call(u"Open", 1);
     ASSERT_EQ(opened.result, Integer(1)) << ToUtf8(face->LastError().second);
     for (UINT vk : {static_cast<UINT>(VK_OEM_3), UINT('4'), UINT('6'), UINT('0'), UINT('7'), UINT(VK_TAB)})
@@ -368,19 +392,13 @@ TEST_P(Behaviour, KeyboardCodes_BecomeEventsOfTheHook) {
     ASSERT_TRUE(face->WaitForEvents(1, kEventWait));
     ExpectEvents(face->Events(), opened.params.at(0).text, {{u"Barcode", u"4607"}});
     EXPECT_EQ(face->Call(u"Close", 1, {Sent::Text(opened.params.at(0).text)}).result, Integer(1));
-}
 #else
-TEST_P(Behaviour, KeyboardMode_AnswersOpenWithAClearError_OnLinux) {
-    Set(u"propComPortNumber", u"0");
-    Set(u"propPrefix", u"~");
-    Set(u"propSuffix", u"Tab");
-    Set(u"propTimeOut", u"1000");
     EXPECT_EQ(face->Call(u"Open", 1).result, Integer(0));
     const auto [code, text] = face->LastError();
     EXPECT_EQ(code, 2);
     EXPECT_NE(text.find(u"Linux"), std::u16string::npos) << ToUtf8(text);
-}
 #endif
+}
 
 }  // namespace
 }  // namespace veltra::test

@@ -81,8 +81,12 @@ public:
         ::SafeArrayGetElement(info, &zero, v.get());
         return substitute::VariantText(v.get());
     }
-    long PropCount() override { return Number([&](long* n) { return component_.ext()->GetNProps(n); }); }
-    long MethodCount() override { return Number([&](long* n) { return component_.ext()->GetNMethods(n); }); }
+    long PropCount() override {
+        return Number([&](long* n) { return component_.ext()->GetNProps(n); });
+    }
+    long MethodCount() override {
+        return Number([&](long* n) { return component_.ext()->GetNMethods(n); });
+    }
     long FindProp(const std::u16string& name) override {
         const UniqueBstr text = MakeBstr(name);
         return Number([&](long* n) { return component_.ext()->FindProp(text.get(), n); });
@@ -124,9 +128,9 @@ public:
         a.handled = r.hr == S_OK;
         a.result = FromVariant(r.result.get());
         for (size_t i = 0; i < r.types.size(); ++i) {
-            Got g = r.types[i] == VT_BSTR ? Got{Got::Kind::Text, r.textParams[i]}
-                    : r.types[i] == VT_I4 ? Got{Got::Kind::Integer, r.textParams[i]}
-                    : r.types[i] == VT_BOOL ? Got{Got::Kind::Boolean, r.textParams[i] == u"0" ? u"false" : u"true"}
+            Got g = r.types[i] == VT_BSTR    ? Got{Got::Kind::Text, r.textParams[i]}
+                    : r.types[i] == VT_I4    ? Got{Got::Kind::Integer, r.textParams[i]}
+                    : r.types[i] == VT_BOOL  ? Got{Got::Kind::Boolean, r.textParams[i] == u"0" ? u"false" : u"true"}
                     : r.types[i] == VT_EMPTY ? Got{Got::Kind::Empty, u""}
                                              : Got{Got::Kind::Other, r.textParams[i]};
             a.params.push_back(g);

@@ -2,9 +2,12 @@
 // platform loads it (its path is VELTRA_NATIVE_LIBRARY), with the substitute
 // host's memory manager, which accounts for every block, and its recording
 // connection object.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 
 #include "FaceUnderTest.h"
+#include "core/common/Text.h"
 #include "native_host/Component.h"
 #include "native_host/Connection.h"
 #include "native_host/MemoryManager.h"
@@ -74,7 +77,8 @@ public:
     Answer Call(long method, long count, const std::vector<Sent>& inputs) override {
         std::vector<Held> held;
         std::vector<tVariant> params;
-        for (long i = 0; i < count; ++i) held.push_back(i < static_cast<long>(inputs.size()) ? Make(inputs[i]) : Held{});
+        for (long i = 0; i < count; ++i)
+            held.push_back(i < static_cast<long>(inputs.size()) ? Make(inputs[i]) : Held{});
         for (Held& h : held) params.push_back(h.value);
         const host::Component::CallResult r = component_.CallValues(method, params);
         Answer a;

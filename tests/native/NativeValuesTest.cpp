@@ -122,13 +122,13 @@ public:
     ~Blocks() override {
         for (void* b : live) std::free(b);
     }
-    bool AllocMemory(void** memory, unsigned long bytes) override {
+    bool VELTRA_NATIVE_CALL AllocMemory(void** memory, unsigned long bytes) override {
         if (refuse) return false;
         *memory = std::malloc(bytes);
         live.insert(*memory);
         return true;
     }
-    void FreeMemory(void** memory) override {
+    void VELTRA_NATIVE_CALL FreeMemory(void** memory) override {
         live.erase(*memory);
         std::free(*memory);
         *memory = nullptr;

@@ -287,6 +287,61 @@ TEST(Setters, RaiseTheirMessageAndKeepThePreviousValue_WhenInputIsNotAccepted) {
     }
 }
 
+// Device paths name serial ports off Windows only; there the setter knows its
+// choices alone, as before.
+TEST(SetComPortNumber_, TakesAValidDevicePath_OffWindowsOnly) {
+    enum class Path { Valid, Invalid, None };
+    const struct {
+        std::u16string input;
+        Path is;
+    } rows[] = {
+        {u"/dev/ttyUSB0", Path::Valid},
+        {u"/dev/serial/by-id/usb-Scanner_0001-if00-port0", Path::Valid},
+        {u"/dev/сканер", Path::Valid},
+        {u"/dev/..ttyS0", Path::Valid},
+        {u"/dev/" + std::u16string(4090, u'a'), Path::Valid},  // 4095 bytes
+        {u"/dev/" + std::u16string(2045, u'ж'), Path::Valid},  // 4095 bytes
+        {u"/dev/" + std::u16string(4091, u'a'), Path::Invalid},
+        {u"/dev/" + std::u16string(2046, u'ж'), Path::Invalid},
+        {u"/dev/" + std::u16string(4086, u'a') + u"\U0001F600", Path::Valid},  // a pair is 4 bytes
+        {u"/dev/" + std::u16string(4087, u'a') + u"\U0001F600", Path::Invalid},
+        {u"/dev/", Path::Invalid},
+        {u"/dev/ttyS0/", Path::Invalid},
+        {u"/dev/../etc/passwd", Path::Invalid},
+        {u"/dev/pts/..", Path::Invalid},
+        {u"/dev/tty S0", Path::Invalid},
+        {u"/dev/ttyS0\n", Path::Invalid},
+        {u"/dev/tty\u00A0S0", Path::Invalid},
+        {u"/dev/tty\x7F", Path::Invalid},
+        {u"/dev/tty" + std::u16string(1, 0xD800), Path::Invalid},  // an unpaired surrogate has no UTF-8
+        {u"dev/ttyS0", Path::None},
+        {u"/DEV/ttyS0", Path::None},
+        {u" /dev/ttyS0", Path::None},
+        {u"/devttyS0", Path::None},
+    };
+    LanguageScope english(true);
+    for (const auto& row : rows) {
+        const std::string name = ToUtf8(row.input.substr(0, 40));
+#ifdef _WIN32
+        const bool stored = false;
+        const Msg refusal = Msg::PortNotSupported;
+#else
+        const bool stored = row.is == Path::Valid;
+        const Msg refusal = row.is == Path::Invalid ? Msg::PortPathInvalid : Msg::PortNotSupported;
+#endif
+        StoredSettings s = Preset();
+        try {
+            SetComPortNumber(s, row.input);
+            EXPECT_TRUE(stored) << name << " was accepted";
+            EXPECT_EQ(s.port, row.input) << name;
+        } catch (const DriverError& e) {
+            EXPECT_FALSE(stored) << name << " raised " << ToUtf8(e.message());
+            EXPECT_EQ(e.message(), Text(refusal)) << name;
+            EXPECT_EQ(Snapshot(s), Snapshot(Preset())) << name;
+        }
+    }
+}
+
 TEST(SetParity_, ReturnsTheStoredBoolean) {
     StoredSettings s;
     EXPECT_TRUE(SetParity(s, u"Да"));

@@ -4,7 +4,7 @@
 // The hook, the port and the queues exist once per process, so one add-in
 // object at a time can hold the connection; the others leave it alone. Every
 // operation belongs to the host's thread. Plain C++: the hook and the port
-// are seams, the Win32 ones are joined up in ProcessConnection.h.
+// are seams, the platform's ones are joined up in ProcessConnection.h.
 #pragma once
 
 #include <atomic>
@@ -42,7 +42,7 @@ public:
     void Detach(Holder holder) noexcept;
 
     // Connects by the stored settings: the keyboard hook for "USB" or "0", the
-    // serial port for a "COM" text; then starts the dispatch thread, which
+    // serial port for a "COM" text or a device path; then starts the dispatch thread, which
     // posts every received code through `sink` (it must outlive the
     // connection). A connection of the same holder is closed first.
     // `mayUsePort` is what Attach answered this holder. Returns the device

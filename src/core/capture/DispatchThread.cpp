@@ -28,7 +28,8 @@ std::u16string EventText(Msg msg) { return Text(msg).substr(1); }
 
 CaptureMode ModeOfPortText(const std::u16string& portText) {
     if (portText == u"USB" || portText == u"0") return CaptureMode::Keyboard;
-    if (portText.find(u"COM") != std::u16string::npos) return CaptureMode::Serial;
+    if (portText.find(u"COM") != std::u16string::npos || portText.compare(0, 5, u"/dev/") == 0)
+        return CaptureMode::Serial;
     return CaptureMode::None;
 }
 

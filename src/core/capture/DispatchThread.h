@@ -19,7 +19,8 @@ enum class CaptureMode : int {
 };
 
 // The mode a port text selects: exactly "USB" or "0" the keyboard, any other
-// text that contains "COM" (case-sensitive) a serial port, anything else none.
+// text that contains "COM" (case-sensitive) or starts with "/dev/" (a device
+// path, stored off Windows only) a serial port, anything else none.
 CaptureMode ModeOfPortText(const std::u16string& portText);
 
 // Where events go: the host, as the add-in face that holds the connection

@@ -1,6 +1,6 @@
 // Where keyboard-wedge codes come from: a hook on the host's thread that
 // frames the scanner's keys and queues each code. A seam, so the connection
-// runs against a fake in tests and against the Win32 hook in the driver.
+// runs against a fake in tests and against the platform's hook in the driver.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,9 @@ public:
     // Starts catching keys on the calling thread (the host's): every framed
     // code is appended to the keyboard queue of `queues`, framed by the
     // prefix, suffix and time limit of `settings` as they stand at each key.
-    // Both must outlive the installation. False when the system refused.
+    // Both must outlive the installation. False when the system refused. A
+    // platform without keyboard mode raises its own class-2 DriverError
+    // instead, which Connection::Open passes on to the host as it is.
     virtual bool Install(CodeQueues& queues, const StoredSettings& settings) = 0;
 
     // Stops catching keys; does nothing when not installed.

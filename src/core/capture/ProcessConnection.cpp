@@ -1,26 +1,41 @@
 #include "core/capture/ProcessConnection.h"
 
+#ifdef _WIN32
 #include "core/capture/Win32KeyboardHook.h"
 #include "core/capture/Win32SerialPort.h"
+#else
+#include "core/capture/LinuxKeyboardHook.h"
+#include "core/capture/PosixSerialPort.h"
+#endif
 
 namespace veltra {
 
 namespace {
 
-struct Win32Connection {
-    Win32KeyboardHook hook;
-    Win32SerialPort port;
-    Connection connection{g_Settings, hook, port, &IsKeyOfCurrentLayout};
+#ifdef _WIN32
+using PlatformHook = Win32KeyboardHook;
+using PlatformPort = Win32SerialPort;
+bool IsLayoutKeyHere(uint8_t byte) { return IsKeyOfCurrentLayout(byte); }
+#else
+using PlatformHook = LinuxKeyboardHook;
+using PlatformPort = PosixSerialPort;
+bool IsLayoutKeyHere(uint8_t byte) { return IsSevenBitCode(byte); }
+#endif
+
+struct PlatformConnection {
+    PlatformHook hook;
+    PlatformPort port;
+    Connection connection{g_Settings, hook, port, &IsLayoutKeyHere};
 };
 
 // A plain pointer: no destructor runs at the end of the process.
-Win32Connection* g_Instance = nullptr;
+PlatformConnection* g_Instance = nullptr;
 
 }  // namespace
 
 bool StartProcessConnection() noexcept {
     try {
-        if (!g_Instance) g_Instance = new Win32Connection;
+        if (!g_Instance) g_Instance = new PlatformConnection;
     } catch (...) {
         return false;
     }

@@ -12,7 +12,8 @@ namespace veltra {
 
 // Whether a byte is a key of the keyboard layout now in use. The Windows glue
 // asks MapVirtualKeyW(byte, 0), (byte, 1) and (byte, 2), in that order, and
-// answers true at the first non-zero result.
+// answers true at the first non-zero result. On Linux no layout stands behind
+// a serial port: IsSevenBitCode (PosixSerialPort.h) takes the 7-bit codes.
 using IsLayoutKey = std::function<bool(uint8_t byte)>;
 
 // The text of one burst: each byte becomes the character of the same code

@@ -16,6 +16,7 @@ enum class Msg {
     NoSuchParameter,
     PortNotSupported,
     PortWrongType,
+    PortPathInvalid,  // a device path that names no device (off Windows)
     SpeedNotSupported,
     SpeedWrongType,
     DataBitNotSupported,
@@ -34,6 +35,7 @@ enum class Msg {
     OpenNoPrefixOrSuffix,
     OpenDelayBelowOne,
     OpenHookFailed,
+    OpenKeyboardUnavailable,  // keyboard mode where no hook exists yet (Linux)
     OpenNoComSettings,
     OpenNoPortNumber,
     // class 3: disconnecting and the device identifier

@@ -47,6 +47,45 @@ const std::u16string& MatchStored(PropNumber number, const std::u16string& value
     Raise(notSupported);
 }
 
+#ifndef _WIN32
+// Blanks (the Unicode space separators and the byte order mark among them)
+// and control characters: in a device path they are a pasting slip, never a
+// device's name.
+bool IsBlankOrControl(char16_t c) {
+    return c <= 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
+           c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+// A path the serial port may open: "/dev/" and a name, no blank or control
+// character, no ".." step out of /dev, no trailing "/", and short enough for
+// the system's paths (4095 bytes of UTF-8, an unpaired surrogate having none).
+bool IsDevicePath(const std::u16string& path) {
+    const std::u16string dev = u"/dev/";
+    if (path.size() <= dev.size() || path.compare(0, dev.size(), dev) != 0 || path.back() == u'/') return false;
+    size_t utf8 = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i];
+        if (IsBlankOrControl(c)) return false;
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
+            utf8 += 4;
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
+        } else {
+            utf8 += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        }
+    }
+    if (utf8 > 4095) return false;
+    for (size_t start = 0; start < path.size();) {
+        size_t end = path.find(u'/', start);
+        if (end == std::u16string::npos) end = path.size();
+        if (path.compare(start, end - start, u"..") == 0) return false;
+        start = end + 1;
+    }
+    return true;
+}
+#endif
+
 int32_t MatchNumber(PropNumber number, const std::u16string& value, Msg notSupported, Msg wrongType) {
     const std::optional<int32_t> stored = ParseDecimalI32(MatchStored(number, value, notSupported));
     if (!stored) Raise(wrongType);
@@ -102,6 +141,14 @@ const std::vector<ParameterRow>& ParameterTable() {
 }
 
 void SetComPortNumber(StoredSettings& s, const std::u16string& value) {
+#ifndef _WIN32
+    // Off Windows a serial port is also named by its device path, stored as given.
+    if (value.compare(0, 5, u"/dev/") == 0) {
+        if (!IsDevicePath(value)) Raise(Msg::PortPathInvalid);
+        s.port = value;
+        return;
+    }
+#endif
     s.port = MatchStored(propComPortNumber, value, Msg::PortNotSupported);
 }
 

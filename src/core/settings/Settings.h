@@ -26,7 +26,7 @@ struct LineSettings {
 // The stored forms that Open, the hook and the dispatch thread read.
 // Empty, 0 and false until the host sets them; nothing resets them.
 struct StoredSettings {
-    std::u16string port;  // "USB" or "COM1".."COM35"
+    std::u16string port;  // "USB", "COM1".."COM35", or off Windows a device path ("/dev/ttyUSB0")
     LineSettings line;
     int32_t timeLimitMs = 0;  // 1..65535
     std::u16string prefix;    // decimal virtual-key code
@@ -63,7 +63,11 @@ struct ParameterRow {
 const std::vector<ParameterRow>& ParameterTable();
 
 // The text setters. Each stores the normalised value or raises its class-1
-// message (DriverError) and leaves the setting as it was.
+// message (DriverError) and leaves the setting as it was. Off Windows the port
+// setter also takes a device path: "/dev/" and a device name, with no blank or
+// control character, no ".." step and no trailing "/", at most 4095 bytes of
+// UTF-8; a text that starts with "/dev/" but is no such path raises
+// PortPathInvalid.
 void SetComPortNumber(StoredSettings& s, const std::u16string& value);
 void SetSpeed(StoredSettings& s, const std::u16string& value);
 void SetDataBit(StoredSettings& s, const std::u16string& value);
