@@ -1,0 +1,43 @@
+#!/bin/sh
+# Makes the Native API archive from the three build trees of its libraries:
+#   packaging/package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD OUT_DIR
+# OUT_DIR/VeltraScanner-VERSION-native.zip holds MANIFEST.XML (the platform
+# reads which library serves which system and architecture there) and the
+# libraries it names, stripped, all at the archive's root as the platform
+# takes them. Prints the archive's path.
+set -eu
+
+usage="usage: package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD OUT_DIR"
+win32=$(cd "${1:?$usage}" && pwd)
+win64=$(cd "${2:?$usage}" && pwd)
+linux=$(cd "${3:?$usage}" && pwd)
+out=${4:?$usage}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+
+version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$root/src/core/common/Version.h")
+[ -n "$version" ] || { echo "package_native.sh: no version in src/core/common/Version.h" >&2; exit 1; }
+
+name=VeltraScanner-$version-native
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+stage=$out/.stage-native
+rm -rf "$stage" "$out/$name.zip"
+mkdir -p "$stage"
+trap 'rm -rf "$stage"' EXIT
+
+# strip-program built-file archive-name
+take() {
+    [ -f "$2" ] || { echo "package_native.sh: $2 is missing; build it first" >&2; exit 1; }
+    "$1" -o "$stage/$3" "$2"
+}
+take i686-w64-mingw32-strip "$win32/bin/VeltraScannerNative.dll" VeltraScannerNative-win32.dll
+take x86_64-w64-mingw32-strip "$win64/bin/VeltraScannerNative.dll" VeltraScannerNative-win64.dll
+take strip "$linux/libVeltraScannerNative.so" libVeltraScannerNative-linux-x86_64.so
+cp "$here/MANIFEST.XML" "$stage/MANIFEST.XML"
+
+# A fixed time for every entry and no extra attributes: the same build gives
+# the same archive.
+find "$stage" -exec touch -h -d '2026-01-01 00:00:00' {} +
+(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -q -X -D "$out/$name.zip" -@)
+echo "$out/$name.zip"
