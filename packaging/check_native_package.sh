@@ -30,7 +30,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-fail() { echo "check_native_package: $(basename "$archive"): $*" >&2; exit 1; }
+fail() { printf '%s\n' "check_native_package: $(basename "$archive"): $*" >&2; exit 1; }
 
 version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$here/../src/core/common/Version.h")
 dir=$work/unpacked
@@ -77,7 +77,7 @@ load() {  # what bench-command... ; the output in $out
     "$@" --lang en version </dev/null >"$work/out" 2>&1 || status=$?
     out=$(tr -d '\r' <"$work/out")
     [ $status -eq 0 ] || fail "$what does not load ($status): $out"
-    echo "$out" | grep -q "^extension VeltraScanner, component version [0-9]*, driver version $version\$" ||
+    printf '%s\n' "$out" | grep -q "^extension VeltraScanner, component version [0-9]*, driver version $version\$" ||
         fail "$what: not the driver of version $version: $out"
 }
 
@@ -105,7 +105,7 @@ while read -r os arch path; do
                 $session start "$WINEPREFIX" "$wine" </dev/null
             fi
             load "$path" "$wine" "$bin/VeltraBench.exe" --native "Z:$(printf '%s' "$file" | tr / '\\')"
-            echo "$out" | grep -q "^file .*$path, file version $version, " ||
+            printf '%s\n' "$out" | grep -q "^file .*$path, file version $version, " ||
                 fail "$path: its version resource is not $version: $out"
             ;;
         *) fail "a component for $os $arch, which the driver has no library for" ;;
