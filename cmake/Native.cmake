@@ -68,7 +68,7 @@ else()
 
   # The behaviour tables against the Native API library, serial lines on
   # pseudo-terminals.
-  add_executable(face_tests ${VELTRA_FACE_TESTS})
+  add_executable(face_tests ${VELTRA_FACE_TESTS} tests/faces/LinuxLineTest.cpp)
   target_include_directories(face_tests PRIVATE tests/faces)
   target_compile_definitions(face_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
   target_link_libraries(face_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads util)
