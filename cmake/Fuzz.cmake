@@ -9,15 +9,17 @@ set(VELTRA_FUZZ_SECONDS 10 CACHE STRING "Seconds each fuzz target runs as a test
 
 # -O1 after the Debug flags: instrumented code at -O0 runs several times slower.
 set(veltra_fuzz_flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -O1)
-target_compile_options(veltra_logic PRIVATE -fsanitize=fuzzer-no-link ${veltra_fuzz_flags})
-target_link_options(veltra_logic INTERFACE -fsanitize=address,undefined)
+foreach(lib veltra_logic veltra_native_face)
+  target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link ${veltra_fuzz_flags})
+  target_link_options(${lib} INTERFACE -fsanitize=address,undefined)
+endforeach()
 
 math(EXPR fuzz_limit "${VELTRA_FUZZ_SECONDS} * 2 + 60")
 foreach(t ${VELTRA_FUZZ_TARGETS})
   add_executable(${t} fuzz/${t}.cpp)
   target_compile_options(${t} PRIVATE -fsanitize=fuzzer ${veltra_fuzz_flags})
   target_link_options(${t} PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_libraries(${t} PRIVATE veltra_logic)
+  target_link_libraries(${t} PRIVATE veltra_native_face)
 
   # The corpus grows across runs, short and long alike; crash inputs land
   # beside it.

@@ -1,4 +1,5 @@
-// The text setters and the text helpers under arbitrary input.
+// The text setters and the text helpers, the host's text-to-number
+// conversion among them, under arbitrary input.
 //
 // Input: a property number, the language, and a text: UTF-16LE units or one
 // unit per byte, either alone or joined to one of the accepted inputs of some
@@ -19,6 +20,7 @@
 #include "core/common/Text.h"
 #include "core/settings/Names.h"
 #include "core/settings/Settings.h"
+#include "native/addin/NativeValues.h"
 
 using namespace veltra;
 using fuzz::Ascii;
@@ -98,6 +100,11 @@ void CheckParse(const std::u16string& text) {
     if (v.has_value() != fits) fuzz::Show("parse input", text);
     FUZZ_CHECK(v.has_value() == fits);
     if (v) FUZZ_CHECK(DecimalText(*v) == canonical);
+    // The host's conversion of a text to a number takes every plain decimal
+    // text as it is, and anything else it takes fits 32 bits.
+    const std::optional<int32_t> number = ParseNumberText(text);
+    if (v) FUZZ_CHECK(number == v);
+    if (number) FUZZ_CHECK(ParseNumberText(DecimalText(*number)) == number);
 }
 
 void CheckTrim(const std::u16string& text) {

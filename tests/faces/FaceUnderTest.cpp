@@ -84,8 +84,13 @@ SerialLine::SerialLine() {
 }
 
 SerialLine::~SerialLine() {
-    if (feed_ != -1) ::close(static_cast<int>(feed_));
+    Unplug();
     if (other_ != -1) ::close(static_cast<int>(other_));
+}
+
+void SerialLine::Unplug() {
+    if (feed_ != -1) ::close(static_cast<int>(feed_));
+    feed_ = -1;
 }
 
 void SerialLine::Feed(const std::string& bytes) {

@@ -112,6 +112,10 @@ public:
     bool Ready() const { return ready_; }
     const std::u16string& PortText() const { return port_; }
     void Feed(const std::string& bytes);
+#if !defined(_WIN32)
+    // The other side goes away, as an unplugged device does.
+    void Unplug();
+#endif
 
 private:
     bool ready_ = false;

@@ -98,6 +98,14 @@ void PosixSerialPort::Open(const std::u16string& name, const LineSettings& line)
     // A failed step closes the port again: a leaked descriptor would keep the
     // device locked until the process ends.
     auto closeAgain = OnScopeExit([this] { Close(); });
+    // The descriptor is also the device identifier: one of the standard
+    // streams' numbers (a host that closed stdin gets 0 here, the identifier
+    // of no device) is moved above them.
+    if (fd_ >= 0 && fd_ <= 2) {
+        const int moved = ::fcntl(fd_, F_DUPFD_CLOEXEC, 3);
+        ::close(fd_);
+        fd_ = moved;
+    }
     // Exclusive use: the lock keeps out every process that asks for it, root
     // included; TIOCEXCL keeps out the programs that do not ask (but not root).
     if (fd_ < 0 || ::isatty(fd_) == 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd_, TIOCEXCL) != 0)

@@ -42,7 +42,7 @@ private:
     bool Cancelled() const noexcept;
 
     int fd_ = -1;
-    int32_t deviceId_ = 0;  // the descriptor of the port opened last
+    int32_t deviceId_ = 0;  // the descriptor of the port opened last, never a standard stream's
     // A self-pipe polled beside the port: CancelRead writes a byte, which stays
     // until the next Open drains it. Made at the first Open, kept across
     // reopening, so CancelRead never meets a descriptor being replaced.
