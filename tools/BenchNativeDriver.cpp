@@ -8,6 +8,8 @@
 #include <system_error>
 #endif
 
+#include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "BenchDriver.h"
