@@ -18,17 +18,20 @@ namespace {
 #if defined(_WIN32)
 
 // The system's text for the calling thread's last error, with the code.
-std::string LastSystemError() {
+// Some texts have a place for the file's name ("%1"): the subject fills it.
+std::string LastSystemError(const std::string& subject) {
     const DWORD code = ::GetLastError();
-    std::u16string text = TrimControls(SystemMessage(code));
-    return ToUtf8(text) + " (error " + std::to_string(code) + ")";
+    std::string text = ToUtf8(TrimControls(SystemMessage(code)));
+    for (size_t at = text.find("%1"); at != std::string::npos; at = text.find("%1", at + subject.size()))
+        text.replace(at, 2, subject);
+    return text + " (error " + std::to_string(code) + ")";
 }
 
 void* OpenLibrary(const std::string& path, std::string& error) {
     const std::u16string wide = FromUtf8(path);
     const std::wstring name(wide.begin(), wide.end());
     HMODULE module = ::LoadLibraryW(name.c_str());
-    if (!module) error = LastSystemError();
+    if (!module) error = LastSystemError(path);
     return reinterpret_cast<void*>(module);
 }
 
@@ -36,7 +39,7 @@ void* FindEntry(void* library, const char* name, std::string& error) {
     // FARPROC to a plain pointer through a function pointer of no particular
     // type, which the compilers accept without a warning.
     const auto entry = reinterpret_cast<void (*)()>(::GetProcAddress(static_cast<HMODULE>(library), name));
-    if (!entry) error = LastSystemError();
+    if (!entry) error = LastSystemError(name);
     return reinterpret_cast<void*>(entry);
 }
 
