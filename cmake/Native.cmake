@@ -22,14 +22,28 @@ if(VELTRA_FUZZ)
 else()
   add_library(veltra_posix STATIC ${VELTRA_POSIX_SOURCES})
   target_link_libraries(veltra_posix PUBLIC veltra_logic Threads::Threads)
+  # As the logic: one unit in the sanitizer trees, file by file in the plain
+  # one for clang-tidy.
+  if(VELTRA_SANITIZE OR VELTRA_TSAN)
+    set_target_properties(veltra_posix veltra_native_face PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+  endif()
   # The kernel's termios declarations that PosixLineSpeed.cpp needs clash with
   # <termios.h>: the file stays a unit of its own.
   set_source_files_properties(src/core/capture/PosixLineSpeed.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 
-  add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_POSIX_TESTS})
+  # The logic's tests, the POSIX parts' tests, and the behaviour tables
+  # against the Native API library (serial lines on pseudo-terminals): one
+  # program, so that gtest.h is parsed once for all of them; under the
+  # sanitizers too, the library with its threads loaded as the platform
+  # loads it.
+  add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_POSIX_TESTS} ${VELTRA_FACE_TESTS}
+                 tests/faces/LinuxLineTest.cpp)
   # util: openpty, for the pseudo-terminals the serial port's tests read.
-  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic GTest::gtest_main
-                        Threads::Threads util)
+  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic veltra_native_host
+                        GTest::gtest_main Threads::Threads util)
+  target_include_directories(logic_tests PRIVATE tests/faces)
+  target_compile_definitions(logic_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
+  add_dependencies(logic_tests VeltraScannerNative)
   # gtest.h, parsed once instead of once per test file.
   target_precompile_headers(logic_tests PRIVATE <gtest/gtest.h>)
   # A limit per test, so that a hang fails in seconds instead of CTest's
@@ -51,11 +65,16 @@ else()
     target_link_options(VeltraScannerNative PRIVATE -Wl,--no-undefined -static-libstdc++ -static-libgcc)
   endif()
 
-  # The Native API substitute host, and its tests against a library of their
-  # own that the test program loads by its path.
+  # The Native API substitute host.
   add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
   target_include_directories(veltra_native_host PUBLIC tools)
   target_link_libraries(veltra_native_host PUBLIC veltra_logic ${CMAKE_DL_LIBS})
+  set_target_properties(veltra_native_host PROPERTIES UNITY_BUILD ON)
+endif()
+
+# The plain tree alone: the host's own tests against a library of their own,
+# and the test bench. The sanitizer trees check the product; these are tools.
+if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
   add_library(FakeComponent SHARED ${VELTRA_FAKE_COMPONENT_SOURCES})
   set_target_properties(FakeComponent PROPERTIES PREFIX "")
   target_include_directories(FakeComponent PRIVATE src)
@@ -65,15 +84,6 @@ else()
   target_link_libraries(native_host_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads)
   add_dependencies(native_host_tests FakeComponent)
   gtest_discover_tests(native_host_tests PROPERTIES TIMEOUT 30)
-
-  # The behaviour tables against the Native API library, serial lines on
-  # pseudo-terminals.
-  add_executable(face_tests ${VELTRA_FACE_TESTS} tests/faces/LinuxLineTest.cpp)
-  target_include_directories(face_tests PRIVATE tests/faces)
-  target_compile_definitions(face_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
-  target_link_libraries(face_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads util)
-  add_dependencies(face_tests VeltraScannerNative)
-  gtest_discover_tests(face_tests PROPERTIES TIMEOUT 30)
 
   # The test bench, Native API only (--native LIB): its commands, and its
   # driver through the Native API host, in a library that its own tests share.

@@ -65,19 +65,11 @@ add_library(veltra_substitute_host STATIC tools/host/HostConnection.cpp tools/ho
 target_include_directories(veltra_substitute_host PUBLIC tools)
 target_link_libraries(veltra_substitute_host PUBLIC veltra_win_common)
 
-# The Native API substitute host, and its tests against a library of their
-# own that the test program loads by its bare name: Windows looks beside the
-# program first.
+# The Native API substitute host. Its own tests run in the native tree; here
+# the Native API tests of wine_tests and the bench stand on it.
 add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
 target_include_directories(veltra_native_host PUBLIC tools)
 target_link_libraries(veltra_native_host PUBLIC veltra_win_common)
-add_library(FakeComponent SHARED ${VELTRA_FAKE_COMPONENT_SOURCES} tests/native/FakeComponent.def)
-set_target_properties(FakeComponent PROPERTIES PREFIX "")
-target_include_directories(FakeComponent PRIVATE src)
-add_executable(native_host_tests ${VELTRA_NATIVE_HOST_TESTS})
-target_compile_definitions(native_host_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE_NAME:FakeComponent>")
-target_link_libraries(native_host_tests PRIVATE veltra_native_host gtest_main)
-add_dependencies(native_host_tests FakeComponent)
 
 add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS} tests/faces/ComFace.cpp)
 target_include_directories(wine_tests PRIVATE tests/wine tests/faces)
@@ -88,7 +80,7 @@ add_dependencies(wine_tests VeltraScannerNative)
 # The test programs and GoogleTest need no optimisation (the DLL and the code
 # under test keep the build's own): it would make them compile 1.5 times as
 # long. The headers every test file starts with are parsed once per program.
-foreach(t logic_tests wine_tests native_host_tests gtest gtest_main)
+foreach(t logic_tests wine_tests gtest gtest_main)
   target_compile_options(${t} PRIVATE $<$<CXX_COMPILER_ID:GNU,Clang>:-O0>)
 endforeach()
 target_precompile_headers(logic_tests PRIVATE <gtest/gtest.h>)
@@ -102,8 +94,6 @@ add_dependencies(wine_tests VeltraScanner)
 add_test(NAME logic_tests COMMAND logic_tests)
 set_tests_properties(logic_tests PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
 # The Native API host's tests, all in one Wine process like the logic tests.
-add_test(NAME native_host_tests COMMAND native_host_tests)
-set_tests_properties(native_host_tests PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 60)
 gtest_add_tests(TARGET wine_tests TEST_LIST wine_tests_list)
 set_tests_properties(${wine_tests_list} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 60)
 
@@ -163,4 +153,5 @@ set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${
 # file by file: for a file the compile commands do not list, it takes the
 # command of its target's unit.
 set_target_properties(veltra_logic veltra_glue veltra_win_capture veltra_native_face veltra_win_common
-                      veltra_substitute_host veltra_native_host veltra_bench_logic VeltraBench PROPERTIES UNITY_BUILD ON)
+                      veltra_substitute_host veltra_native_host veltra_bench_logic VeltraBench
+                      PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
