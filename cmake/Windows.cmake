@@ -93,8 +93,12 @@ add_dependencies(wine_tests VeltraScanner)
 # freshly loaded DLL.
 add_test(NAME logic_tests COMMAND logic_tests)
 set_tests_properties(logic_tests PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
-# The Native API host's tests, all in one Wine process like the logic tests.
-gtest_add_tests(TARGET wine_tests TEST_LIST wine_tests_list)
+gtest_add_tests(TARGET wine_tests SOURCES ${VELTRA_WINE_TESTS} TEST_LIST wine_tests_list)
+# The behaviour tables of both faces in one Wine process: each face's library
+# is loaded once for all of them, and the one table that needs settings no
+# test has touched comes first.
+add_test(NAME behaviour COMMAND wine_tests --gtest_filter=Faces/Behaviour.*)
+list(APPEND wine_tests_list behaviour)
 set_tests_properties(${wine_tests_list} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 60)
 
 # The serial tests need a virtual serial line: socat joins two pseudo-terminals,
@@ -111,7 +115,7 @@ add_test(NAME serial_stop COMMAND ${VELTRA_SERIAL_FIXTURE} stop ${VELTRA_SERIAL_
          ${VELTRA_REPLUG_PORT})
 set_tests_properties(serial_stop PROPERTIES FIXTURES_CLEANUP serial ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 30)
 set(serial_tests ${wine_tests_list})
-list(FILTER serial_tests INCLUDE REGEX "^(Serial|Replug|\\*/Behaviour\\.Serial)")
+list(FILTER serial_tests INCLUDE REGEX "^(Serial|Replug|behaviour)")
 # One line for all of them: they must not run at the same time (ctest -j).
 set_tests_properties(${serial_tests} PROPERTIES FIXTURES_REQUIRED "wine;serial" RESOURCE_LOCK serial_line ENVIRONMENT
     "${VELTRA_WINE_ENV};VELTRA_SERIAL_PORT=${VELTRA_SERIAL_PORT};VELTRA_SERIAL_FEED=${VELTRA_SERIAL_DIR}/feed;\

@@ -1,6 +1,6 @@
 // One set of behaviour tables for both faces of the driver: names,
 // parameters, the settings document, commands, errors and events in both
-// languages. Each test runs against every face this build has (the Native
+// languages. They may run in one process, in the order written. Each test runs against every face this build has (the Native
 // API face natively on Linux; the COM and the Native API faces under Wine),
 // so a difference between the faces fails here.
 #include <gtest/gtest.h>
@@ -58,6 +58,32 @@ INSTANTIATE_TEST_SUITE_P(Faces, Behaviour, ::testing::Values(&MakeComFace, &Make
 #else
 INSTANTIATE_TEST_SUITE_P(Faces, Behaviour, ::testing::Values(&MakeNativeFace), FaceName);
 #endif
+
+// ---- Open before any setting -------------------------------------------------------
+// First: the settings belong to the library and stay for as long as it is
+// loaded, and this table starts with none set.
+
+TEST_P(Behaviour, OpenAndClose_ReportTheFirstMissingSettingAndWrongIdentifiers) {
+    const struct {
+        const char16_t* name;  // set before Open; null: nothing
+        const char16_t* value;
+        const char16_t* error;
+    } rows[] = {
+        {nullptr, nullptr, u"Error when connecting scanners,PortNumber is not set."},
+        {u"propComPortNumber", u"Keyboard(USB)", u"Error when connecting scanners,is not set prefix or suffix."},
+        {u"propComPortNumber", u"COM35", u"Error when connecting scanners,not set the COM port settings."},
+    };
+    for (const auto& row : rows) {
+        if (row.name) Set(row.name, row.value);
+        const Answer a = face->Call(u"Open", 1);
+        EXPECT_EQ(a.result, Integer(0)) << ToUtf8(row.error);
+        EXPECT_EQ(face->LastError(), std::make_pair(2L, std::u16string(row.error)));
+    }
+    face->Call(u"Close", 1, {Sent::Text(u"not a number")});
+    EXPECT_EQ(face->LastError(), std::make_pair(3L, std::u16string(u"Invalid data type of the parameter Device ID.")));
+    face->Call(u"Close", 1, {Sent::Text(u"123456")});
+    EXPECT_EQ(face->LastError(), std::make_pair(3L, std::u16string(u"The device with the specified ID is not found.")));
+}
 
 // ---- Names -------------------------------------------------------------------------
 
@@ -263,28 +289,6 @@ TEST_P(Behaviour, Commands_AnswerWithTheirTypesAndTexts) {
     const Answer unknown = face->Call(10L, 1);
     EXPECT_FALSE(unknown.handled);
     EXPECT_EQ(unknown.result, Integer(0));
-}
-
-TEST_P(Behaviour, OpenAndClose_ReportTheFirstMissingSettingAndWrongIdentifiers) {
-    const struct {
-        const char16_t* name;  // set before Open; null: nothing
-        const char16_t* value;
-        const char16_t* error;
-    } rows[] = {
-        {nullptr, nullptr, u"Error when connecting scanners,PortNumber is not set."},
-        {u"propComPortNumber", u"Keyboard(USB)", u"Error when connecting scanners,is not set prefix or suffix."},
-        {u"propComPortNumber", u"COM35", u"Error when connecting scanners,not set the COM port settings."},
-    };
-    for (const auto& row : rows) {
-        if (row.name) Set(row.name, row.value);
-        const Answer a = face->Call(u"Open", 1);
-        EXPECT_EQ(a.result, Integer(0)) << ToUtf8(row.error);
-        EXPECT_EQ(face->LastError(), std::make_pair(2L, std::u16string(row.error)));
-    }
-    face->Call(u"Close", 1, {Sent::Text(u"not a number")});
-    EXPECT_EQ(face->LastError(), std::make_pair(3L, std::u16string(u"Invalid data type of the parameter Device ID.")));
-    face->Call(u"Close", 1, {Sent::Text(u"123456")});
-    EXPECT_EQ(face->LastError(), std::make_pair(3L, std::u16string(u"The device with the specified ID is not found.")));
 }
 
 // ---- Events ---------------------------------------------------------------------------------
