@@ -1,8 +1,9 @@
 // One set of behaviour tables for both faces of the driver: names,
 // parameters, the settings document, commands, errors and events in both
-// languages. They may run in one process, in the order written. Each test runs against every face this build has (the
-// Native API face natively on Linux; the COM and the Native API faces under Wine), so a difference between the faces
-// fails here.
+// languages. Each test runs against every face this build has (the Native
+// API face natively on Linux; the COM and the Native API faces under Wine),
+// so a difference between the faces fails here. They may run in one
+// process, in the order written.
 #include <gtest/gtest.h>
 
 #include <chrono>
