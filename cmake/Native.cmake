@@ -51,7 +51,16 @@ else()
   target_precompile_headers(logic_tests PRIVATE <gtest/gtest.h>)
   # A limit per test, so that a hang fails in seconds instead of CTest's
   # default 1,500 s; the slowest test takes well under a second, also under TSan.
-  gtest_discover_tests(logic_tests PROPERTIES TIMEOUT 30)
+  if(VELTRA_SANITIZE)
+    # LeakSanitizer's reading of dynamic thread-local storage does not match
+    # this C library's: after a dlopen'ed library (the Native API one) used
+    # thread-local storage, its leak check at exit crashes reading a garbage
+    # block. Thread-local storage is left out of the roots it scans; the
+    # main thread's thread-local objects are destroyed before the check runs.
+    gtest_discover_tests(logic_tests PROPERTIES TIMEOUT 30 ENVIRONMENT LSAN_OPTIONS=use_tls=0)
+  else()
+    gtest_discover_tests(logic_tests PROPERTIES TIMEOUT 30)
+  endif()
 
   # The Native API library: only its entry functions are exported, so that
   # the copy of the driver inside never binds to a host's symbols of the same
