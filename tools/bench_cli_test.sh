@@ -4,7 +4,10 @@
 # code, the Native API library through --native against the COM driver, and
 # --json events of a serial scan with their GS1 split.
 #
-#   bench_cli_test.sh BIN_DIR WINE WORK_DIR
+#   bench_cli_test.sh BIN_DIR WINE WORK_DIR [native]
+#
+# The --native checks run with the last argument "native": one tree is
+# enough for them (the behaviour tables check both faces in both trees).
 #
 # WORK_DIR holds this test's own Wine prefix (see wine_prefix.sh), so
 # its registrations never meet the other tests; a virtual serial line on
@@ -14,6 +17,7 @@ set -u
 BIN=$1
 WINE=$2
 WORK=$3
+NATIVE=${4:-}
 PORT=COM27
 FIXTURE=$(cd "$(dirname "$0")/../tests/wine" && pwd)/serial_fixture.sh
 SESSION="sh $(dirname "$FIXTURE")/wine_session.sh"
@@ -79,13 +83,25 @@ done <<'EOF'
 0|AddIn.VeltraScanner|regq
 0|for the current user|bench --lang en unregister --user
 1||regq
-3|cannot load nosuch.dll|bench --lang en --native nosuch.dll version
-2|there is nothing to register|bench --lang en --native VeltraScannerNative.dll register
 EOF
 
-# --native: the Native API library beside the bench answers as the COM driver
-# (registered machine-wide above) does; only the file line names the other DLL.
-for command in version info; do
+# --native: a library that is not there, nothing to register, and the Native
+# API library beside the bench answering as the COM driver (registered
+# machine-wide above) does; only the file line names the other DLL.
+[ "$NATIVE" = native ] && for command in nosuch register version info; do
+    case $command in
+        nosuch | register)
+            if [ $command = nosuch ]; then set -- 3 'cannot load nosuch.dll' nosuch.dll version
+            else set -- 2 'there is nothing to register' VeltraScannerNative.dll register
+            fi
+            bench --lang en --native "$3" "$4" </dev/null >"$WORK/out" 2>&1
+            got=$?
+            if [ $got -ne "$1" ] || ! grep -qF "$2" "$WORK/out"; then
+                fail "--native $3 $4: exit $got, expected $1 and \"$2\""
+            else echo "ok   $1  --native $3 $4"
+            fi
+            continue ;;
+    esac
     bench --lang en "$command" </dev/null 2>&1 | tr -d '\r' >"$WORK/com"
     bench --lang en --native VeltraScannerNative.dll "$command" </dev/null >"$WORK/out" 2>&1
     got=$?
