@@ -39,7 +39,15 @@ else()
   # program, so that gtest.h is parsed once for all of them; under the
   # sanitizers too, the library with its threads loaded as the platform
   # loads it.
-  add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_POSIX_TESTS} ${VELTRA_FACE_TESTS}
+  set(logic_test_sources ${VELTRA_LOGIC_TESTS})
+  if(VELTRA_TSAN)
+    # ThreadSanitizer looks at what runs on several threads: the reader, the
+    # dispatch thread and the connection that owns them. The single-threaded
+    # logic runs under ASan and UBSan and the fuzzers.
+    set(logic_test_sources tests/capture/SerialReaderTest.cpp tests/capture/DispatchThreadTest.cpp
+        tests/capture/ConnectionTest.cpp)
+  endif()
+  add_executable(logic_tests ${logic_test_sources} ${VELTRA_POSIX_TESTS} ${VELTRA_FACE_TESTS}
                  tests/faces/LinuxLineTest.cpp)
   # util: openpty, for the pseudo-terminals the serial port's tests read.
   target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic veltra_native_host
