@@ -99,7 +99,8 @@ public:
 
 private:
     void StoreSetting(int32_t number, const std::u16string& text);
-    int Open();
+    // Open raises its failure; Close returns 1 or raises.
+    void Open();
     int Close() { return connection_.Close(this); }
 
     // What the property interface last received: the text the host wrote,

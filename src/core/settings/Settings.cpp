@@ -1,5 +1,6 @@
 #include "core/settings/Settings.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -62,27 +63,11 @@ bool IsBlankOrControl(char16_t c) {
 bool IsDevicePath(const std::u16string& path) {
     const std::u16string dev = u"/dev/";
     if (path.size() <= dev.size() || path.compare(0, dev.size(), dev) != 0 || path.back() == u'/') return false;
-    size_t utf8 = 0;
-    for (size_t i = 0; i < path.size(); ++i) {
-        const char16_t c = path[i];
-        if (IsBlankOrControl(c)) return false;
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
-            utf8 += 4;
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return false;
-        } else {
-            utf8 += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-        }
-    }
-    if (utf8 > 4095) return false;
-    for (size_t start = 0; start < path.size();) {
-        size_t end = path.find(u'/', start);
-        if (end == std::u16string::npos) end = path.size();
-        if (path.compare(start, end - start, u"..") == 0) return false;
-        start = end + 1;
-    }
-    return true;
+    if (std::any_of(path.begin(), path.end(), IsBlankOrControl)) return false;
+    if ((path + u"/").find(u"/../") != std::u16string::npos) return false;
+    // An unpaired surrogate does not come back from UTF-8 as it was.
+    const std::string utf8 = ToUtf8(path);
+    return utf8.size() <= 4095 && FromUtf8(utf8) == path;
 }
 #endif
 
