@@ -2,8 +2,8 @@
 # Makes the release archive of one Windows build tree:
 #   packaging/package.sh BUILD_DIR ARCH OUT_DIR   (ARCH: win32 or win64)
 # OUT_DIR/VeltraScanner-VERSION-ARCH.zip holds the driver, the test bench, the
-# README and the licence, with Windows line endings for the texts. Prints the
-# archive's path.
+# README and the licence, with Windows line endings for the texts, and the two
+# integration guides as HTML pages. Prints the archive's path.
 set -eu
 
 build=$(cd "${1:?usage: package.sh BUILD_DIR ARCH OUT_DIR}" && pwd)
@@ -35,6 +35,9 @@ done
 # Windows line endings, whatever the checkout has.
 sed 's/\r$//; s/$/\r/' "$here/README.txt" >"$stage/$name/README.txt"
 sed 's/\r$//; s/$/\r/' "$root/LICENSE" >"$stage/$name/LICENSE.txt"
+
+# ---- the integration guides, as HTML pages ----
+"$here/render_guides.sh" "$stage/$name" >/dev/null
 
 # A fixed time for every entry and no extra attributes: the same build gives
 # the same archive.

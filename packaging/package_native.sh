@@ -4,7 +4,8 @@
 # OUT_DIR/VeltraScanner-VERSION-native.zip holds MANIFEST.XML (the platform
 # reads which library serves which system and architecture there) and the
 # libraries it names, stripped, all at the archive's root as the platform
-# takes them. Prints the archive's path.
+# takes them, and the two integration guides as HTML pages. Prints the
+# archive's path.
 set -eu
 
 usage="usage: package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD OUT_DIR"
@@ -35,6 +36,11 @@ take i686-w64-mingw32-strip "$win32/bin/VeltraScannerNative.dll" VeltraScannerNa
 take x86_64-w64-mingw32-strip "$win64/bin/VeltraScannerNative.dll" VeltraScannerNative-win64.dll
 take strip "$linux/libVeltraScannerNative.so" libVeltraScannerNative-linux-x86_64.so
 cp "$here/MANIFEST.XML" "$stage/MANIFEST.XML"
+
+# ---- the integration guides, as HTML pages ----
+# Beside the libraries and not in the manifest, which names components
+# (libraries) only.
+"$here/render_guides.sh" "$stage" >/dev/null
 
 # A fixed time for every entry and no extra attributes: the same build gives
 # the same archive.
