@@ -5,6 +5,10 @@
 # README and the licence, with Windows line endings for the texts, and the two
 # integration guides as HTML pages. Prints the archive's path.
 set -eu
+# MinGW's strip writes the time it runs into a PE file's header unless
+# SOURCE_DATE_EPOCH names one: the time of the archive's entries, so that the
+# same build gives the same archive.
+export SOURCE_DATE_EPOCH=1767225600  # 2026-01-01 00:00:00 UTC
 
 build=$(cd "${1:?usage: package.sh BUILD_DIR ARCH OUT_DIR}" && pwd)
 arch=${2:?arch}

@@ -7,6 +7,10 @@
 # takes them, and the two integration guides as HTML pages. Prints the
 # archive's path.
 set -eu
+# MinGW's strip writes the time it runs into a PE file's header unless
+# SOURCE_DATE_EPOCH names one: the time of the archive's entries, so that the
+# same build gives the same archive.
+export SOURCE_DATE_EPOCH=1767225600  # 2026-01-01 00:00:00 UTC
 
 usage="usage: package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD OUT_DIR"
 win32=$(cd "${1:?$usage}" && pwd)
