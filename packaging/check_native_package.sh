@@ -5,8 +5,10 @@
 # library's own system: the Linux one natively, the Windows ones under Wine
 # in a fresh prefix, each with the bench of its bitness (a library of the
 # wrong architecture does not load). The manifest must name exactly the
-# archive's files; the Linux library must export its five entry functions
-# only and need no shared C++ runtime. Everything it makes is removed again.
+# archive's files but the HTML guides, which must show every heading and code
+# sample of the guides in docs/; the Linux library must export its five entry
+# functions only and need no shared C++ runtime. Everything it makes is
+# removed again.
 #   packaging/check_native_package.sh ARCHIVE LINUX_BENCH WIN32_BIN WIN64_BIN
 # LINUX_BENCH is the native VeltraBench; WIN32_BIN and WIN64_BIN are the bin
 # folders of the Windows trees, with their VeltraBench.exe, or "-" to skip
@@ -61,9 +63,14 @@ for c in components:
     print(a["os"], a["arch"], a["path"])
 PYEOF
 
-# Exactly the files the manifest names, and the manifest.
+# ---- the integration guides, as HTML pages ----
+# Beside the libraries, not in the manifest (package_native.sh says why).
+GUIDE_PAGES="integration-guide-en.html integration-guide-ru.html"
+python3 "$here/check_guides_html.py" "$dir" || fail "its HTML guides are not the guides of docs/"
+
+# Exactly the files the manifest names, the manifest and the guides.
 (cd "$dir" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/files"
-{ echo MANIFEST.XML; cut -d' ' -f3 "$work/components"; } | LC_ALL=C sort >"$work/named"
+{ echo MANIFEST.XML; printf '%s\n' $GUIDE_PAGES; cut -d' ' -f3 "$work/components"; } | LC_ALL=C sort >"$work/named"
 cmp -s "$work/files" "$work/named" ||
     fail "the manifest does not name exactly the files of the archive: $(diff "$work/named" "$work/files" | grep '^[<>]' | tr '\n' ' ')"
 

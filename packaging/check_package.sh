@@ -3,7 +3,8 @@
 # in a fresh Wine prefix, its test bench registers the driver of the same
 # archive (machine-wide: Wine 8 does not look up per-user classes), creates
 # it through COM, reads its description and version, then unregisters it.
-# Everything it makes is removed again.
+# The archive's HTML guides are opened and must show every heading and code
+# sample of the guides in docs/. Everything it makes is removed again.
 #   packaging/check_package.sh ARCHIVE WINE
 set -eu
 
@@ -27,6 +28,10 @@ dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'VeltraScanner-*')
 for f in VeltraScanner.dll VeltraBench.exe README.txt LICENSE.txt; do
     [ -s "$dir/$f" ] || fail "$f is missing"
 done
+
+# ---- the integration guides, as HTML pages ----
+python3 "$(dirname "$0")/check_guides_html.py" "$dir" || fail "its HTML guides are not the guides of docs/"
+
 version=$(sed -n 's/^#define VELTRA_VERSION_TEXT "\([^"]*\)".*/\1/p' "$(dirname "$0")/../src/core/common/Version.h")
 
 # A pristine prefix: a copy of the template that nothing has run in.

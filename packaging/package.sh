@@ -2,9 +2,13 @@
 # Makes the release archive of one Windows build tree:
 #   packaging/package.sh BUILD_DIR ARCH OUT_DIR   (ARCH: win32 or win64)
 # OUT_DIR/VeltraScanner-VERSION-ARCH.zip holds the driver, the test bench, the
-# README and the licence, with Windows line endings for the texts. Prints the
-# archive's path.
+# README and the licence, with Windows line endings for the texts, and the two
+# integration guides as HTML pages. Prints the archive's path.
 set -eu
+# MinGW's strip writes the time it runs into a PE file's header unless
+# SOURCE_DATE_EPOCH names one: the time of the archive's entries, so that the
+# same build gives the same archive.
+export SOURCE_DATE_EPOCH=1767225600  # 2026-01-01 00:00:00 UTC
 
 build=$(cd "${1:?usage: package.sh BUILD_DIR ARCH OUT_DIR}" && pwd)
 arch=${2:?arch}
@@ -35,6 +39,9 @@ done
 # Windows line endings, whatever the checkout has.
 sed 's/\r$//; s/$/\r/' "$here/README.txt" >"$stage/$name/README.txt"
 sed 's/\r$//; s/$/\r/' "$root/LICENSE" >"$stage/$name/LICENSE.txt"
+
+# ---- the integration guides, as HTML pages ----
+"$here/render_guides.sh" "$stage/$name" >/dev/null
 
 # A fixed time for every entry and no extra attributes: the same build gives
 # the same archive.

@@ -4,8 +4,13 @@
 # OUT_DIR/VeltraScanner-VERSION-native.zip holds MANIFEST.XML (the platform
 # reads which library serves which system and architecture there) and the
 # libraries it names, stripped, all at the archive's root as the platform
-# takes them. Prints the archive's path.
+# takes them, and the two integration guides as HTML pages. Prints the
+# archive's path.
 set -eu
+# MinGW's strip writes the time it runs into a PE file's header unless
+# SOURCE_DATE_EPOCH names one: the time of the archive's entries, so that the
+# same build gives the same archive.
+export SOURCE_DATE_EPOCH=1767225600  # 2026-01-01 00:00:00 UTC
 
 usage="usage: package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD OUT_DIR"
 win32=$(cd "${1:?$usage}" && pwd)
@@ -35,6 +40,11 @@ take i686-w64-mingw32-strip "$win32/bin/VeltraScannerNative.dll" VeltraScannerNa
 take x86_64-w64-mingw32-strip "$win64/bin/VeltraScannerNative.dll" VeltraScannerNative-win64.dll
 take strip "$linux/libVeltraScannerNative.so" libVeltraScannerNative-linux-x86_64.so
 cp "$here/MANIFEST.XML" "$stage/MANIFEST.XML"
+
+# ---- the integration guides, as HTML pages ----
+# Beside the libraries and not in the manifest, which names components
+# (libraries) only.
+"$here/render_guides.sh" "$stage" >/dev/null
 
 # A fixed time for every entry and no extra attributes: the same build gives
 # the same archive.

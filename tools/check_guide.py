@@ -19,9 +19,18 @@ shows as one that the guides lack.
 Structure: the guides have the same headings in the same order (numbered ones
 by their numbers, the others by their place under the numbered one before);
 and in each section the same tables with the same number of rows and columns,
-the same fenced code blocks character for character, and the same backticked
+the same fenced code blocks character for character once their comments are
+left out (each guide comments its code in its own language; a comment of a
+1C block in the Russian guide has Cyrillic letters), and the same backticked
 texts, where the Russian guide may add texts with Cyrillic letters and may give
 the driver's Russian text in place of its English one.
+1C code (blocks marked bsl, bsl-application or bsl-77, and backticked calls):
+every method of the driver is called in an expression, since the driver
+answers a call as a procedure with failure: a line that starts with
+`Object.Method(` as a statement of its own is a fault. In a bsl block, code of
+a managed form's module, each variable, procedure and function at module
+level follows a compilation directive (&НаКлиенте, ...); the application
+module (bsl-application) and 1C:Enterprise 7.7 (bsl-77) have none.
 Prints each mismatch on a line that names the file and the section; exits 1
 if there is any, and prints one summary line when there is none.
 """
@@ -33,8 +42,8 @@ ROOT = Path(__file__).resolve().parent.parent
 ENGLISH = "docs/integration.md"
 RUSSIAN = "docs/integration.ru.md"
 SOURCES = "src"
-# Quoted texts that are Windows' words, not the driver's.
-NOT_DRIVER = {"class not registered", "Класс не зарегистрирован"}
+# Quoted texts that are Windows' or the platform's words, not the driver's.
+NOT_DRIVER = {"class not registered", "Класс не зарегистрирован", "Тип не определен", "Тип не определен (AddIn.VeltraScanner)"}
 
 CYRILLIC = re.compile("[\u0400-\u04ff]")
 TOKEN = re.compile(r'"(?:[^"\\\n]|\\.)*"|\'(?:[^\'\\\n]|\\.)*\'|//[^\n]*|/\*.*?\*/', re.S)
@@ -43,6 +52,17 @@ NUMBER = re.compile(r"^(\d+(?:\.\d+)*)\.?(?:\s|$)")
 FENCE = re.compile(r"^ {0,3}(```|~~~)")
 CODE_SPAN = re.compile(r"(?<!`)(`+)(?!`)(.+?)(?<!`)\1(?!`)", re.S)
 QUOTE = re.compile(r'"([^"]+)"|«([^»]+)»')
+# 1C code: the languages of its fenced blocks, and the ones whose module-level
+# declarations need no compilation directive.
+BSL = {"bsl", "bsl-application", "bsl-77"}
+BSL_WITHOUT_DIRECTIVES = {"bsl-application", "bsl-77"}
+DECLARATION = re.compile(r"^\s*(?:(?:Асинх|Async)\s+)?(Перем|Var|Процедура|Procedure|Функция|Function)\b", re.I)
+DIRECTIVE = re.compile(r"^\s*&\w+")
+# A line after which a new statement starts: one that ends with ";", a header
+# of a procedure or function, and the keywords that open or part a block.
+STATEMENT_BEFORE = re.compile(
+    r"(;|\)\s*(Экспорт|Export)?|^\s*&\w+|\b(Тогда|Then|Иначе|Else|Цикл|Do|Попытка|Try|Исключение|Except))\s*$",
+    re.I)
 
 
 def has_cyrillic(text):
@@ -83,6 +103,109 @@ def driver_literals():
         if english[:1] == russian[:1] and english[:1] in "12345*":
             pairs[english[1:]] = russian[1:]
     return "\0".join(texts), pairs, names
+
+
+def driver_methods():
+    """The English and Russian names of the driver's methods (Names.cpp: a
+    method's pair of names comes with its parameter count)."""
+    code = ROOT.joinpath(SOURCES, "core/settings/Names.cpp").read_text(encoding="utf-8")
+    return {name for pair in re.findall(r'\{\{u"(\w+)",\s*u"(\w+)"\},\s*\d+\}', code) for name in pair}
+
+
+def block_language(block):
+    """The language named after a block's opening fence."""
+    return block.split("\n", 1)[0].strip().lstrip("`~").strip()
+
+
+def comment_start(line, language):
+    """Where a line's comment starts (len(line) when it has none): // in 1C
+    code, # after a blank or at the line's start in shell code, outside
+    double-quoted texts."""
+    quoted = False
+    for i, ch in enumerate(line):
+        if ch == '"':
+            quoted = not quoted
+        elif quoted:
+            continue
+        elif language in BSL and line.startswith("//", i):
+            return i
+        elif language in ("sh", "bat") and ch == "#" and (i == 0 or line[i - 1].isspace()):
+            return i
+    return len(line)
+
+
+def comments(block):
+    language = block_language(block)
+    for line in block.split("\n")[1:-1]:
+        start = comment_start(line, language)
+        if start < len(line):
+            yield line[start:]
+
+
+def without_comments(block):
+    """A block with its comments left out: a line that held only a comment
+    goes, the others lose the comment and the blanks before it."""
+    language = block_language(block)
+    lines = []
+    for line in block.split("\n"):
+        start = comment_start(line, language)
+        if start == len(line):
+            lines.append(line)
+        elif line[:start].strip():
+            lines.append(line[:start].rstrip())
+    return "\n".join(lines)
+
+
+def code_faults(lines, methods, language):
+    """The faults of a piece of 1C code (its lines, fences left out): a
+    statement that is only a call of a driver method, and in a form module's
+    code a module-level declaration with no compilation directive before it."""
+    faults = []
+    call = re.compile(r"^\s*[\w.]+\.(" + "|".join(sorted(methods)) + r")\s*\(")
+    previous = None  # the last line with code, its comment left out
+    depth = 0  # procedures and functions open
+    for number, line in enumerate(lines, 1):
+        code = line[:comment_start(line, "bsl")].rstrip()
+        if not code.strip():
+            continue
+        if call.match(code) and (previous is None or STATEMENT_BEFORE.search(previous)):
+            faults.append(f"line {number} calls the driver's method {call.match(code).group(1)} as a statement "
+                          "(the driver answers a procedure call with failure: use its result)")
+        declaration = DECLARATION.match(code)
+        if declaration and depth == 0 and language not in BSL_WITHOUT_DIRECTIVES:
+            if previous is None or not DIRECTIVE.match(previous):
+                faults.append(f"line {number} declares at module level with no compilation directive before it "
+                              "(&НаКлиенте in a form's module)")
+        if declaration and declaration.group(1).lower() not in ("перем", "var"):
+            depth += 1
+        if re.match(r"^\s*(КонецПроцедуры|EndProcedure|КонецФункции|EndFunction)\b", code, re.I):
+            depth = max(depth - 1, 0)
+        previous = code
+    return faults
+
+
+def check_code(name, sections, methods, problems):
+    """The 1C code of one guide: its bsl blocks and backticked calls."""
+    russian = name == RUSSIAN
+    count = 0
+    for section in sections:
+        where = f"{name}: section {section.key}:"
+        for i, block in enumerate(section.blocks, 1):
+            language = block_language(block)
+            if language not in BSL:
+                continue
+            count += 1
+            for fault in code_faults(block.split("\n")[1:-1], methods, language):
+                problems.append(f"{where} code block {i}: {fault}")
+            if russian:
+                for comment in comments(block):
+                    if not has_cyrillic(comment):
+                        problems.append(f"{where} code block {i}: the comment \"{comment}\" is not in Russian")
+        for paragraph in paragraphs(section):
+            for span in code_spans(paragraph):
+                for fault in code_faults([span], methods, "bsl-application"):
+                    problems.append(f"{where} `{span}`: {fault.split(' ', 2)[2]}")
+    return count
 
 
 class Section:
@@ -266,11 +389,12 @@ def check_structure(english, russian, pairs, problems):
             problems.append(f"{more}: {where} {max(len(en.blocks), len(ru.blocks))} code blocks, "
                             f"{fewer} has {min(len(en.blocks), len(ru.blocks))}")
         for i, (a, b) in enumerate(zip(en.blocks, ru.blocks), 1):
+            a, b = without_comments(a), without_comments(b)
             if a != b:
                 line = next(n for n, (x, y) in enumerate(zip(a.split("\n") + [None], b.split("\n") + [None]), 1)
                             if x != y)
                 problems.append(f"{RUSSIAN}: {where} code block {i} differs from the one in {ENGLISH} "
-                                f"(from its line {line} on)")
+                                f"(from its line {line} on, comments left out)")
         en_spans = {s for p in paragraphs(en) for s in code_spans(p)}
         ru_spans = {s for p in paragraphs(ru) for s in code_spans(p)}
         counts["spans"] += len(en_spans)
@@ -294,6 +418,10 @@ def main():
             continue
         guides[name] = parse(path.read_text(encoding="utf-8"))
     texts = sum(check_texts(name, sections, literals, pairs, problems) for name, sections in guides.items())
+    methods = driver_methods()
+    if not methods:
+        problems.append(f"{SOURCES}/core/settings/Names.cpp: no method names found")
+    code_blocks = sum(check_code(name, sections, methods, problems) for name, sections in guides.items())
     for name, sections in guides.items():
         spans = {s for section in sections for p in paragraphs(section) for s in code_spans(p)}
         for english, russian, source in names:
@@ -309,7 +437,8 @@ def main():
         return 1
     print(f"guide: {ENGLISH} and {RUSSIAN} in step ({counts['sections']} sections, {counts['tables']} tables, "
           f"{counts['blocks']} code blocks, {counts['spans']} backticked texts), "
-          f"{texts} quoted driver texts found in {SOURCES}/")
+          f"{texts} quoted driver texts found in {SOURCES}/; {code_blocks} blocks of 1C code call the driver's "
+          "methods in expressions")
     return 0
 
 
