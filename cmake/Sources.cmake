@@ -124,6 +124,12 @@ set(VELTRA_LOGIC_TESTS
   tests/tools/Gs1Test.cpp
 )
 
+# The GS1 reader against libzint as its judge: native trees only, so that
+# the Windows build does not need libzint.
+set(VELTRA_GS1_JUDGE_TESTS
+  tests/tools/Gs1JudgeTest.cpp
+)
+
 # The Native API host's own tests, against a library made for them.
 set(VELTRA_NATIVE_HOST_TESTS
   tests/native/NativeHostTest.cpp

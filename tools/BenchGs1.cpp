@@ -52,6 +52,8 @@ std::u16string LintText(uint32_t lint) {
     case PercentEncoded: return Say(u"% without two hexadecimal digits", u"% без двух шестнадцатеричных цифр");
     case Iban: return Say(u"not a valid IBAN", u"неверный IBAN");
     case Hyphen: return Say(u"a hyphen only", u"только дефис");
+    case Latitude: return Say(u"no such latitude", u"такой широты нет");
+    case Longitude: return Say(u"no such longitude", u"такой долготы нет");
     default: return Say(u"fails its check", u"не проходит проверку");
     }
 }

@@ -164,6 +164,8 @@ bool Passes(uint32_t lint, View part) {
     case PercentEncoded: return PercentEncodedOk(part);
     case Iban: return IbanOk(part);
     case Hyphen: return part.find_first_not_of(u'-') == View::npos;
+    case Latitude: return part <= View(u"1800000000");
+    case Longitude: return part <= View(u"3600000000");
     default: return true;
     }
 }

@@ -38,6 +38,8 @@ enum : uint32_t {
     PercentEncoded = 1u << 23,  // a % only as %XX, XX two hexadecimal digits
     Iban = 1u << 24,            // an IBAN with its mod-97 check
     Hyphen = 1u << 25,          // a hyphen
+    Latitude = 1u << 26,        // ten digits, at most 1800000000 (-90 to 90 degrees, offset by 90)
+    Longitude = 1u << 27,       // ten digits, at most 3600000000 (-180 to 180 degrees, offset by 180)
 };
 }  // namespace Gs1Lint
 

@@ -34,7 +34,7 @@ LINTERS = {
     "iso3166alpha2": "Iso3166Alpha2", "iso4217": "Iso4217", "yesno": "YesNo", "zero": "Zero",
     "nonzero": "NonZero", "winding": "Winding", "nozeroprefix": "NoZeroPrefix", "hasnondigit": "HasNonDigit",
     "pieceoftotal": "PieceOfTotal", "iso5218": "Iso5218", "pcenc": "PercentEncoded", "iban": "Iban",
-    "hyphen": "Hyphen",
+    "hyphen": "Hyphen", "latitude": "Latitude", "longitude": "Longitude",
 }
 
 ENTRY = re.compile(r"^(\d+)(?:-(\d+))?\s+([*?!\"$%&'()+,\-./:;<=>@\[\\\]^_`{|}~]*)\s+(.*)$")
