@@ -315,6 +315,8 @@ Reading ReadText(const std::u16string& text) {
     const View all(text.data(), end);
     std::map<View, View> present;  // each AI and its first value
     bool afterPredefined = false;
+    // The next GS from `at`, or the end: found once for all the fields before it.
+    size_t gs = std::min(all.find(kGroupSeparator, at), end);
     while (at < end) {
         if (text[at] == kGroupSeparator) {
             // A GS may end a field of predefined length too, but never the code.
@@ -323,7 +325,7 @@ Reading ReadText(const std::u16string& text) {
             ++at;
             continue;
         }
-        const size_t gs = std::min(all.find(kGroupSeparator, at), end);
+        if (gs < at) gs = std::min(all.find(kGroupSeparator, at), end);
         const Gs1AiSpec* spec = FindAi(all.substr(at, gs - at));
         if (!spec) {
             split.problems.push_back({Gs1Fault::UnknownAi, u"", text.substr(at, gs - at)});
