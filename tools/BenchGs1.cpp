@@ -103,8 +103,13 @@ std::u16string ProblemText(const Gs1Problem& p) {
     case Gs1Fault::Excludes:
         return ai + Say(u" and (", u" и (") + p.text + Say(u") may not stand in one code", u") не бывают в одном коде");
     case Gs1Fault::MarkingPartMissing: return ai + Say(u" is missing", u" нет");
-    case Gs1Fault::MarkingPartLength:
-        return ai + u": " + Count(p.length) + Say(u" characters, must have ", u" символов, а должно быть ") + p.text;
+    case Gs1Fault::MarkingPartLength: {
+        // "44, 88": the lengths the part may have.
+        std::u16string lengths = p.text;
+        for (size_t at; (at = lengths.find(u", ")) != std::u16string::npos;)
+            lengths.replace(at, 2, Say(u" or ", u" или "));
+        return ai + u": " + Count(p.length) + Say(u" characters, must have ", u" символов, а должно быть ") + lengths;
+    }
     case Gs1Fault::MissingSeparator:
         return Say(u"missing GS after ", u"пропущен GS после ") + ai + Say(u"? (", u"? внутри начинается (") + p.text +
                Say(u") starts inside it", u")");
