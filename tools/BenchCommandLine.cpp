@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "BenchOutput.h"
-#include "gs1/Gs1.h"
 #include "core/common/Text.h"
+#include "gs1/Gs1.h"
 
 namespace veltra::bench {
 

@@ -123,9 +123,9 @@ std::u16string MarkingText(const Gs1Split& split) {
     case MarkingCode::None:
         return Say(u"not a marking code: no (91)+(92) or (93)", u"не код маркировки: нет (91)+(92) или (93)");
     case MarkingCode::Complete: {
-        const bool crypto93 = std::any_of(split.fields.begin(), split.fields.end(), [](const Gs1Field& f) {
-            return f.ai == u"93";
-        }) && !std::any_of(split.fields.begin(), split.fields.end(), [](const Gs1Field& f) { return f.ai == u"92"; });
+        const bool crypto93 =
+            std::any_of(split.fields.begin(), split.fields.end(), [](const Gs1Field& f) { return f.ai == u"93"; }) &&
+            !std::any_of(split.fields.begin(), split.fields.end(), [](const Gs1Field& f) { return f.ai == u"92"; });
         return std::u16string(Say(u"marking code: complete, ", u"код маркировки: полный, ")) +
                (crypto93 ? u"01+21+93" : u"01+21+91+92");
     }

@@ -60,7 +60,7 @@ void RunSteps(const CommandLine& line, std::unique_ptr<Driver>& driver) {
         return *driver;
     };
     std::u16string device;
-    bool keyboard = false;  // the port chosen by set in this run; the driver keeps nothing between runs
+    bool keyboard = false;         // the port chosen by set in this run; the driver keeps nothing between runs
     size_t codes = 0, faulty = 0;  // check: every code is reported before the run fails
     for (const Step& step : line.steps) {
         switch (step.verb) {

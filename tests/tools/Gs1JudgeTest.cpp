@@ -29,8 +29,8 @@ namespace {
 // AIs of the dictionary that libzint 2.11 does not know yet ("Invalid AI"):
 // their cases get no verdict from it.
 const std::set<std::string> kNewerThanLibzint = {
-    "03",   "4330", "4331", "4332", "4333", "7011", "7041", "716",  "717",  "7241", "7242", "7250", "7251",
-    "7252", "7253", "7254", "7255", "7256", "7257", "7258", "7259", "8014", "8030", "8040", "8041", "8042", "8043",
+    "03",   "4330", "4331", "4332", "4333", "7011", "7041", "716",  "717",  "7241", "7242", "7250", "7251", "7252",
+    "7253", "7254", "7255", "7256", "7257", "7258", "7259", "8014", "8030", "8040", "8041", "8042", "8043",
 };
 // AIs whose content checks the reader leaves out (coupon codes: couponcode,
 // couponposoffer) and libzint makes: no verdict either.
@@ -42,8 +42,8 @@ const std::set<std::string> kContentNotChecked = {"8110", "8112"};
 enum class Fault { None, CheckDigit, Length, Character, Date, LostGs, ExtraGs, UnknownAi, Forbidden, Unpaired };
 const std::set<Fault> kNotCheckedByLibzint = {Fault::Forbidden, Fault::Unpaired};
 
-const char* const kFaultNames[] = {"sound",  "check digit", "length",     "character",      "date",
-                                   "lost GS", "extra GS",   "unknown AI", "forbidden pair", "missing pair"};
+const char* const kFaultNames[] = {"sound",   "check digit", "length",     "character",      "date",
+                                   "lost GS", "extra GS",    "unknown AI", "forbidden pair", "missing pair"};
 
 using Rng = std::mt19937;
 
@@ -99,7 +99,8 @@ const std::string kCset64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxy
 
 // The check character pair of a GMN, written out apart from the reader's.
 std::string CheckPair(const std::string& text) {
-    static const int kPrimes[] = {2, 3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37, 41, 43, 47, 53, 59, 61, 67, 71, 73, 79, 83};
+    static const int kPrimes[] = {2,  3,  5,  7,  11, 13, 17, 19, 23, 29, 31, 37,
+                                  41, 43, 47, 53, 59, 61, 67, 71, 73, 79, 83};
     const char* const cset32 = "23456789ABCDEFGHJKLMNPQRSTUVWXYZ";
     int sum = 0;
     for (size_t i = 0; i < text.size(); ++i)
@@ -132,7 +133,10 @@ std::string Component(Rng& rng, const Gs1Component& c, size_t length) {
     if (l & (Latitude | Longitude)) return "0" + Digits(rng, 9);
     if (l & PieceOfTotal) return std::string(length / 2 - 1, '0') + "1" + std::string(length / 2 - 1, '0') + "2";
     std::string s;
-    const std::string& set = c.charset == u'N' ? "0123456789" : c.charset == u'X' ? kCset82 : c.charset == u'Y' ? kCset39 : kCset64;
+    const std::string& set = c.charset == u'N'   ? "0123456789"
+                             : c.charset == u'X' ? kCset82
+                             : c.charset == u'Y' ? kCset39
+                                                 : kCset64;
     while (s.size() < length) {
         const char ch = Pick(rng, set);
         if (ch != '%') s += ch;  // a % would need two hexadecimal digits after it
@@ -226,7 +230,8 @@ std::string Bracketed(const std::string& raw) {
         size_t stop = gs;
         if (spec && spec->predefined) {
             size_t total = 0;
-            for (size_t k = 0; k < spec->componentCount; ++k) total += kGs1Components[spec->firstComponent + k].maxLength;
+            for (size_t k = 0; k < spec->componentCount; ++k)
+                total += kGs1Components[spec->firstComponent + k].maxLength;
             stop = std::min(gs, at + length + total);
         }
         out += "[" + raw.substr(at, length) + "]" + raw.substr(at + length, stop - at - length);
@@ -252,7 +257,9 @@ std::vector<Case> Cases() {
         // The AI last, so that a fault of length stays in its field.
         std::rotate(sound.begin(), sound.begin() + 1, sound.end());
         Field& own = sound.back();
-        const auto add = [&](Fault fault, const std::vector<Field>& fields) { cases.push_back({ai, fault, Raw(fields)}); };
+        const auto add = [&](Fault fault, const std::vector<Field>& fields) {
+            cases.push_back({ai, fault, Raw(fields)});
+        };
         add(Fault::None, sound);
         const Gs1Component& first = kGs1Components[spec.firstComponent];
         if (first.lints & (Gs1Lint::Csum | Gs1Lint::CsumAlpha)) {
@@ -341,9 +348,10 @@ TEST(SplitGs1_, AgreesWithLibzint) {
     for (const Case& c : cases) {
         const Gs1Split split = SplitGs1(FromUtf8(c.raw));
         const bool ours = split.ValidGs1();
-        const bool oursBesidesPairs = std::all_of(split.problems.begin(), split.problems.end(), [](const Gs1Problem& p) {
-            return p.fault == Gs1Fault::Requires || p.fault == Gs1Fault::Excludes || p.fault == Gs1Fault::Repeated;
-        });
+        const bool oursBesidesPairs =
+            std::all_of(split.problems.begin(), split.problems.end(), [](const Gs1Problem& p) {
+                return p.fault == Gs1Fault::Requires || p.fault == Gs1Fault::Excludes || p.fault == Gs1Fault::Repeated;
+            });
         const std::string form = Bracketed(c.raw);
         std::string text;
         const int result = Judge(form, text);

@@ -12,14 +12,14 @@ namespace veltra::bench {
 // (make_gs1_table.py maps the names).
 namespace Gs1Lint {
 enum : uint32_t {
-    Csum = 1u << 0,             // GS1 mod-10 check digit, the last digit
-    CsumAlpha = 1u << 1,        // the check character pair of a GMN, the last two characters
-    GcpPos1 = 1u << 2,          // a GS1 company prefix starts here: its first two characters are digits
-    GcpPos2 = 1u << 3,          // ... at the second character
-    Yymmdd = 1u << 4,           // a date
-    Yymmd0 = 1u << 5,           // a date whose day may be 00
-    Yyyymmdd = 1u << 6,         // a date with a four-digit year
-    Hhmi = 1u << 7,             // hours and minutes
+    Csum = 1u << 0,       // GS1 mod-10 check digit, the last digit
+    CsumAlpha = 1u << 1,  // the check character pair of a GMN, the last two characters
+    GcpPos1 = 1u << 2,    // a GS1 company prefix starts here: its first two characters are digits
+    GcpPos2 = 1u << 3,    // ... at the second character
+    Yymmdd = 1u << 4,     // a date
+    Yymmd0 = 1u << 5,     // a date whose day may be 00
+    Yyyymmdd = 1u << 6,   // a date with a four-digit year
+    Hhmi = 1u << 7,       // hours and minutes
     Hour = 1u << 8,
     Minute = 1u << 9,
     Second = 1u << 10,
@@ -53,7 +53,7 @@ struct Gs1Component {
 
 struct Gs1AiSpec {
     const char16_t* ai;
-    bool predefined;  // of predefined length: the field ends with its last component, no separator
+    bool predefined;         // of predefined length: the field ends with its last component, no separator
     uint8_t firstComponent;  // into kGs1Components
     uint8_t componentCount;
     // The dictionary's pairings: "01+21,02" = (01) and (21), or (02); "390n"
