@@ -47,11 +47,16 @@ else()
     set(logic_test_sources tests/capture/SerialReaderTest.cpp tests/capture/DispatchThreadTest.cpp
         tests/capture/ConnectionTest.cpp)
   endif()
+  if(NOT VELTRA_TSAN)
+    list(APPEND logic_test_sources ${VELTRA_GS1_JUDGE_TESTS})
+  endif()
   add_executable(logic_tests ${logic_test_sources} ${VELTRA_POSIX_TESTS} ${VELTRA_FACE_TESTS}
                  tests/faces/LinuxLineTest.cpp)
-  # util: openpty, for the pseudo-terminals the serial port's tests read.
+  # util: openpty, for the pseudo-terminals the serial port's tests read;
+  # zint: libzint, the judge of the GS1 reader (Debian's libzint-dev).
+  find_library(ZINT_LIBRARY zint REQUIRED)
   target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic veltra_native_host
-                        GTest::gtest_main Threads::Threads util)
+                        GTest::gtest_main Threads::Threads util ${ZINT_LIBRARY})
   target_include_directories(logic_tests PRIVATE tests/faces)
   target_compile_definitions(logic_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
   add_dependencies(logic_tests VeltraScannerNative)

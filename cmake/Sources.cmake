@@ -66,10 +66,11 @@ set(VELTRA_WIN_COMMON_SOURCES
   src/com/addin/ComOwners.cpp
 )
 
-# The test bench's plain logic (the GS1 splitter): built for every target,
+# The test bench's plain logic (the GS1 reader, tools/gs1): built for every target,
 # for the bench and the logic tests.
 set(VELTRA_BENCH_LOGIC_SOURCES
-  tools/Gs1.cpp
+  tools/gs1/Gs1.cpp
+  tools/gs1/Gs1Table.cpp
 )
 
 # The test bench: tools/VeltraBench.cpp (its main) and its files for every
@@ -121,6 +122,12 @@ set(VELTRA_LOGIC_TESTS
   tests/com/RegistrationTest.cpp
   tests/native/NativeValuesTest.cpp
   tests/tools/Gs1Test.cpp
+)
+
+# The GS1 reader against libzint as its judge: native trees only, so that
+# the Windows build does not need libzint.
+set(VELTRA_GS1_JUDGE_TESTS
+  tests/tools/Gs1JudgeTest.cpp
 )
 
 # The Native API host's own tests, against a library made for them.

@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "BenchOutput.h"
-#include "Gs1.h"
 #include "core/common/Text.h"
+#include "gs1/Gs1.h"
 
 namespace veltra::bench {
 
@@ -57,17 +57,20 @@ Commands:
                         port is read as a serial line; when it is unplugged and
                         plugged in again, a line on stderr says so. The scan
                         ends after N events, after S seconds or at Ctrl+C.
-                        --gs1: each code's GS1 fields (AI and value) and its
-                        problems (unknown AI, field cut short, check digit,
-                        missing GS separator) after its event; with --json as
-                        "gs1" and "gs1_problems" in its object
+                        --gs1: each code's GS1 fields (AI and value), its
+                        problems by the GS1 syntax (AI, length, characters,
+                        check digit, date, pairs), whether it is a complete
+                        marking code, and a lost GS separator where one
+                        explains the problems, after its event; with --json
+                        as "gs1", "gs1_problems" and "marking_code" in its
+                        object
   keyboard [--count N] [--seconds S] [--gs1]
                         the same as scan
   error                 GetLastError: the code and text of the driver's last error
   ports                 the serial ports of this machine, for propComPortNumber
-  check CODE            the GS1 report of a pasted CODE (a marking code), as
+  check CODE...         the GS1 report of each pasted CODE (a marking code), as
                         scan --gs1 prints it; \x1d or <GS> in CODE stands for
-                        the GS separator. Fails when the code has a problem
+                        the GS separator. Fails when any code has a problem
 
 Exit codes:
   0  every command succeeded
@@ -121,17 +124,20 @@ Example:
                         заканчивается после N событий, через S секунд или по
                         Ctrl+C.
                         --gs1: после события каждого штрихкода его поля GS1
-                        (AI и значение) и проблемы (неизвестный AI, обрезанное
-                        поле, контрольная цифра, пропущенный разделитель GS);
-                        с --json в полях "gs1" и "gs1_problems" его объекта
+                        (AI и значение), проблемы по синтаксису GS1 (AI, длина,
+                        символы, контрольная цифра, дата, пары AI), полон ли
+                        код маркировки и пропущенный разделитель GS, если он
+                        объясняет проблемы; с --json в полях "gs1",
+                        "gs1_problems" и "marking_code" его объекта
   keyboard [--count N] [--seconds S] [--gs1]
                         то же, что scan
   error                 GetLastError: код и текст последней ошибки драйвера
   ports                 последовательные порты этого компьютера, для
                         propComPortNumber
-  check КОД             разбор вставленного КОДа GS1 (кода маркировки), как его
-                        печатает scan --gs1; \x1d или <GS> в КОДе означает
-                        разделитель GS. Неудача, если в коде есть проблема
+  check КОД...          разбор каждого вставленного КОДа GS1 (кода маркировки),
+                        как его печатает scan --gs1; \x1d или <GS> в КОДе
+                        означает разделитель GS. Неудача, если проблема есть
+                        хотя бы в одном коде
 
 Коды завершения:
   0  все команды выполнены
@@ -260,6 +266,12 @@ const Verb* PlainVerb(const std::u16string& command) {
     return nullptr;
 }
 
+bool IsCommand(const std::u16string& word) {
+    for (const char16_t* command : {u"register", u"unregister", u"set", u"scan", u"keyboard", u"check"})
+        if (word == command) return true;
+    return PlainVerb(word) != nullptr;
+}
+
 // Registration is the COM driver's, which exists on Windows only: a Native
 // API library is loaded from its file. Every other command that calls the
 // driver needs one of the two.
@@ -319,8 +331,13 @@ CommandLine ReadCommandLine(const std::vector<std::u16string>& args) {
                 else step.gs1 = true;
             }
         } else if (command == u"check") {
+            // A step a code: every argument up to the next command.
             step.verb = Verb::Check;
             step.value = PastedCode(next(command, Say(u"CODE", u"КОД")));
+            while (i + 1 < args.size() && !IsCommand(args[i + 1])) {
+                line.steps.push_back(step);
+                step.value = PastedCode(args[++i]);
+            }
         } else if (const Verb* verb = PlainVerb(command)) {
             step.verb = *verb;
         } else if (IsOption(command)) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchGs1.h"
 #include "BenchOutput.h"
 
 namespace veltra::bench {
@@ -63,7 +64,7 @@ public:
 
 protected:
     // Prints an event for AlsoShowEvents.
-    std::u16string Show(const Event& event) { return PrintEvent(event, showGs1_); }
+    std::u16string Show(const Event& event) { return PrintEvent(event, showGs1_ ? Gs1Detail(event) : EventDetail{}); }
 
 private:
     std::atomic<bool> showGs1_{false};  // read on the dispatch thread

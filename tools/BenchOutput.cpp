@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "BenchGs1.h"
 #include "core/common/Messages.h"
 #include "core/common/Text.h"
 #if defined(_WIN32)
@@ -162,24 +161,18 @@ void ShowLineMoments(const Event& event) {
 
 }  // namespace
 
-std::u16string PrintEvent(const Event& event, bool gs1) {
+std::u16string PrintEvent(const Event& event, const EventDetail& detail) {
     ShowLineMoments(event);
     std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
                           Visible(event.data) + u"\"";
-    // Codes only: a driver error's text is no element string.
-    const bool split =
-        gs1 && (event.name == Text(Msg::BarcodeEvent, true) || event.name == Text(Msg::BarcodeEvent, false));
-    const Gs1Split parts = split ? SplitGs1(event.data) : Gs1Split{};
     // Events always go to stdout; with --json it carries nothing else. One
-    // write an event, so its split stays under its line.
+    // write an event, so its detail stays under its line.
     if (g_Options.json) {
         PrintJson(u"{\"time\":\"" + Timestamp() + u"\",\"source\":" + JsonString(event.source) + u",\"event\":" +
-                  JsonString(event.name) + u",\"data\":" + JsonString(event.data) + (split ? Gs1Json(parts) : u"") +
-                  u"}");
+                  JsonString(event.name) + u",\"data\":" + JsonString(event.data) + detail.jsonMembers + u"}");
     } else {
         std::u16string text = line + u"\n";
-        if (split)
-            for (const std::u16string& field : Gs1Lines(parts)) text += field + u"\n";
+        for (const std::u16string& more : detail.lines) text += more + u"\n";
         Write(stdout, text);
     }
     return line;

@@ -7,6 +7,7 @@
 #endif
 
 #include <string>
+#include <vector>
 
 namespace veltra::bench {
 
@@ -63,9 +64,16 @@ struct Event {
     std::u16string data;
 };
 
+// What the bench adds to an event (BenchGs1.h: a code's GS1 split): lines
+// after the event's line, or members that end its JSON object.
+struct EventDetail {
+    std::vector<std::u16string> lines;
+    std::u16string jsonMembers;  // ,"name":value...
+};
+
 // Prints an event with its arrival time: a line on stdout, or with --json
-// one JSON object there. With `gs1` a code's GS1 split follows its line, or
-// goes into its object (BenchGs1.h). Returns the event's line in either case.
-std::u16string PrintEvent(const Event& event, bool gs1 = false);
+// one JSON object there, with its detail. Returns the event's line in either
+// case.
+std::u16string PrintEvent(const Event& event, const EventDetail& detail = {});
 
 }  // namespace veltra::bench

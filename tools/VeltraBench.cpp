@@ -60,7 +60,8 @@ void RunSteps(const CommandLine& line, std::unique_ptr<Driver>& driver) {
         return *driver;
     };
     std::u16string device;
-    bool keyboard = false;  // the port chosen by set in this run; the driver keeps nothing between runs
+    bool keyboard = false;         // the port chosen by set in this run; the driver keeps nothing between runs
+    size_t codes = 0, faulty = 0;  // check: every code is reported before the run fails
     for (const Step& step : line.steps) {
         switch (step.verb) {
         case Verb::Register:
@@ -101,9 +102,16 @@ void RunSteps(const CommandLine& line, std::unique_ptr<Driver>& driver) {
             break;
         case Verb::Error: ShowLastError(d()); break;
         case Verb::Ports: ShowPorts(); break;
-        case Verb::Check: CheckCode(step.value); break;
+        case Verb::Check:
+            ++codes;
+            if (!CheckCode(step.value)) ++faulty;
+            break;
         }
     }
+    if (faulty)
+        throw BenchError{kCodeProblem, Say(u"codes with problems: ", u"кодов с проблемами: ") +
+                                           DecimalText(static_cast<long long>(faulty)) + Say(u" of ", u" из ") +
+                                           DecimalText(static_cast<long long>(codes))};
 }
 
 // Runs the steps in order; the driver is made for the first step that needs

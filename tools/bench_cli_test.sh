@@ -69,8 +69,9 @@ done <<'EOF'
 2|"set" needs NAME VALUE|bench --lang en set propSpeed
 2|--count needs a whole number, not "x"|bench --lang en scan --count x
 2|"de"|bench --lang de version
-0|(91) EE11|bench --lang en check '0104607012345677\x1d21ABC123<GS>91EE11'
-1|пропущен GS после (21)? внутри начинается (91)|bench --lang ru check 010460701234567721ABC12391EE11
+0|marking code: complete, 01+21+91+92|bench --lang en check '0104607012345677\x1d21ABC123<GS>91EE11<GS>92YW4gZXhhbXBsZSBvZiBhIGNyeXB0byB0YWlsLCAzMyBi'
+1|пропущен GS после (21)? внутри начинается (91)|bench --lang ru check '010460701234567721ABC12391EE11<GS>92YW4gZXhhbXBsZSBvZiBhIGNyeXB0byB0YWlsLCAzMyBi'
+1|codes with problems: 1 of 2|bench --lang en check 0104607012345677 ']d2'
 3|(0x800401F3)|bench --lang en unregister version
 3|(0x8007007E)|nodll --lang en register
 0|component version 2000, driver version 1.0|bench --lang en register version
@@ -128,7 +129,7 @@ while ! grep -q 'устройство' "$WORK/out" && kill -0 "$BENCH_PID" 2>/de
 done
 printf 'A"B\\C\035D\r\n' >"$WORK/serial/feed"
 sleep 0.3
-printf '0104607012345677\03521ABC123\03591EE11\r\n' >"$WORK/serial/feed"
+printf '0104607012345677\03521ABC123\03591EE11\03592YW4gZXhhbXBsZSBvZiBhIGNyeXB0byB0YWlsLCAzMyBi\r\n' >"$WORK/serial/feed"
 wait "$BENCH_PID"
 got=$?
 BENCH_PID=
@@ -138,11 +139,12 @@ elif ! python3 -c '
 import json, re, sys
 events = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
 assert [(e["event"], e["data"]) for e in events] == [
-    ("Штрихкод", "A\"B\\C\x1dD"), ("Штрихкод", "0104607012345677\x1d21ABC123\x1d91EE11")], events
-assert all(list(e) == ["time", "source", "event", "data", "gs1", "gs1_problems"] for e in events), events
-assert events[0]["gs1"] == [] and len(events[0]["gs1_problems"]) == 2, events
+    ("Штрихкод", "A\"B\\C\x1dD"), ("Штрихкод", "0104607012345677\x1d21ABC123\x1d91EE11\x1d92YW4gZXhhbXBsZSBvZiBhIGNyeXB0byB0YWlsLCAzMyBi")], events
+assert all(list(e) == ["time", "source", "event", "data", "gs1", "gs1_problems", "marking_code"] for e in events), events
+assert events[0]["gs1"] == [] and len(events[0]["gs1_problems"]) == 2 and events[0]["marking_code"] == "none", events
 assert events[1]["gs1"] == [{"ai": "01", "value": "04607012345677"}, {"ai": "21", "value": "ABC123"},
-                            {"ai": "91", "value": "EE11"}] and events[1]["gs1_problems"] == [], events
+                            {"ai": "91", "value": "EE11"}, {"ai": "92", "value": "YW4gZXhhbXBsZSBvZiBhIGNyeXB0byB0YWlsLCAzMyBi"}], events
+assert events[1]["gs1_problems"] == [] and events[1]["marking_code"] == "complete", events
 assert all(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}", e["time"]) and e["source"] for e in events), events
 ' "$WORK/json" >>"$WORK/out" 2>&1; then
     fail "--json scan: stdout is not the two expected JSON events"
