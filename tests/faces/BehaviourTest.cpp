@@ -328,7 +328,8 @@ TEST_P(Behaviour, SerialCodes_BecomeEventsOfTheDevice_NamedInTheLanguageAtOpen) 
         {"12\x88"
          "34\r\n",
          u"ru_RU"},
-        {"\xC8", u"en_US"},  // the text in the language of the moment, the name of the Open
+        {"\xC8", u"en_US"},   // the text in the language of the moment, the name of the Open
+        {"Error", u"ru_RU"},  // a scanner without a suffix: a code like any other
     };
     for (size_t i = 0; i < std::size(feeds); ++i) {
         face->SetLocale(feeds[i].locale);
@@ -341,7 +342,8 @@ TEST_P(Behaviour, SerialCodes_BecomeEventsOfTheDevice_NamedInTheLanguageAtOpen) 
                    u"010460701234567821ABC\x1D"
                    u"10LOT42"},
                   {u"ОшибкаДрайвера", kBadDataRu},
-                  {u"ОшибкаДрайвера", kBadData}});
+                  {u"ОшибкаДрайвера", kBadData},
+                  {u"Штрихкод", u"Error"}});
     EXPECT_EQ(face->Call(u"Close", 1, {Sent::Text(device)}).result, Integer(1));
 }
 

@@ -2,7 +2,6 @@
 
 #include <system_error>
 
-#include "core/capture/SerialDecode.h"
 #include "core/common/Messages.h"
 #include "core/common/Text.h"
 
@@ -79,25 +78,30 @@ void DispatchThread::TellHostOfFailure(const std::u16string& driverErrorName) no
 DispatchThread::Pass DispatchThread::RunPass(const std::u16string& barcodeName, const std::u16string& driverErrorName) {
     const std::optional<QueueId> queue = QueueOf(host_.Mode());
     if (!queue) return Pass::Idle;
-    std::optional<std::u16string> entry = queues_.Front(*queue);
+    std::optional<QueueEntry> entry = queues_.Front(*queue);
     if (!entry) return Pass::Idle;
 
     const std::u16string* name = &barcodeName;
     std::u16string data;
-    if (*queue == QueueId::Keyboard) {
-        data = std::move(*entry);
-    } else if (*entry == u"Error") {
+    switch (entry->kind) {
+    case QueueEntry::Kind::Code:
+        if (*queue == QueueId::Keyboard) {
+            data = std::move(entry->text);
+        } else if (entry->text.empty()) {
+            queues_.PopFront(*queue);  // no text to post
+            return Pass::Done;
+        } else {
+            data = TrimControls(entry->text);
+        }
+        break;
+    case QueueEntry::Kind::Unreadable:
         name = &driverErrorName;
         data = Text(Msg::BadSerialData);
-        g_ErrorText = data;
-    } else if (*entry == kLineLostEntry) {
+        break;
+    case QueueEntry::Kind::LineLost:
         name = &driverErrorName;
         data = EventText(Msg::PortReadFailed);
-    } else if (entry->empty()) {
-        queues_.PopFront(*queue);  // no text to post
-        return Pass::Done;
-    } else {
-        data = TrimControls(*entry);
+        break;
     }
 
     // The queue lock is not held here: the host's thread appends under it

@@ -71,12 +71,11 @@ public:
     // A pass takes the queue of host.Mode(), reads its oldest entry, posts it
     // without holding the queue lock, and removes it only once the host has
     // accepted it: a refused entry stays at the head, later entries wait
-    // behind it, nothing is lost. Keyboard entries are posted as queued;
-    // serial entries trimmed of blanks and control characters, and the entry
-    // u"Error" as the driver-error event with the BadSerialData text of the
-    // language of the moment (also left in g_ErrorText), and the entry
-    // kLineLostEntry as the driver-error event with the PortReadFailed text
-    // without its class character. The source is the decimal host.DeviceId()
+    // behind it, nothing is lost. Keyboard codes are posted as queued, serial
+    // codes trimmed of blanks and control characters (an empty one is dropped);
+    // an unreadable burst as the driver-error event with the BadSerialData
+    // text of the language of the moment, and a lost line as the driver-error
+    // event with the PortReadFailed text without its class character. The source is the decimal host.DeviceId()
     // of the moment of posting. Any failure other than a refused posting ends
     // the loop with DispatchFailure in g_ErrorText (and in EndError), and the
     // host is told once, with that text as a driver-error event (no class

@@ -62,7 +62,7 @@ std::optional<std::u16string> SerialReader::Run() {
         do {
             if (ReadOnce(buffer.data(), buffer.size())) continue;
             Trace(u"COM порт потерян");
-            queues_.Append(QueueId::Serial, kLineLostEntry);
+            queues_.Append(QueueId::Serial, QueueEntry::LineLost());
             port_.Close();
             if (!Reopen()) break;
         } while (!worker_.StopRequest());

@@ -26,7 +26,7 @@ public:
 
     // Starts the read loop: read one burst, hand it to AcceptBurst, then look
     // at the stop request; the first read always happens. A read that fails
-    // (or throws) means the line is lost: kLineLostEntry is queued once, the
+    // (or throws) means the line is lost: a LineLost entry is queued once, the
     // port is closed, and about once a second the reader opens it again with
     // the same name and settings until that succeeds (reading goes on) or a
     // stop is requested. Raises PortThreadFailed when no thread can be
