@@ -123,6 +123,11 @@ set(VELTRA_LOGIC_TESTS
   tests/tools/Gs1Test.cpp
 )
 
+# Tests of the Win32 and COM owners, Windows only (in the logic tests' program).
+set(VELTRA_OWNER_TESTS
+  tests/com/OwnersTest.cpp
+)
+
 # The Native API host's own tests, against a library made for them.
 set(VELTRA_NATIVE_HOST_TESTS
   tests/native/NativeHostTest.cpp

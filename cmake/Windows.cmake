@@ -54,8 +54,8 @@ set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
 add_test(NAME wine_stop COMMAND ${VELTRA_WINE_SESSION} stop ${VELTRA_WINEPREFIX})
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
-add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
-target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_bench_logic gtest_main)
+add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_OWNER_TESTS})
+target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_bench_logic veltra_win_common gtest_main)
 
 # The substitute host: what a host of the platform does with the component
 # (its connection object, creating and calling it, registering the library),

@@ -93,7 +93,7 @@ std::u16string ComDriver::ExtensionName() {
 }
 
 std::u16string ComDriver::ComponentVersion() {
-    const UniqueSafeArray info = MakeVariantArray(1);
+    const substitute::UniqueSafeArray info = substitute::MakeVariantArray(1);
     SAFEARRAY* slot = info.get();
     const HRESULT hr = component_.init()->GetInfo(&slot);
     if (FAILED(hr)) ComFail(u"GetInfo", hr);

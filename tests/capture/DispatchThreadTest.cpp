@@ -61,7 +61,6 @@ TEST_P(Dispatch, PostsKeyboardCodesInOrder_AsQueued_WithSourceOfTheMoment) {
                                           });
     thread_.Stop();
     EXPECT_EQ(queues_.Size(QueueId::Keyboard), 0u);
-    EXPECT_EQ(thread_.EndError(), std::nullopt);
 }
 
 TEST_P(Dispatch, PostsSerialCodesTrimmed_AndUnreadableDataOrALostLineAsDriverErrors) {
@@ -120,7 +119,6 @@ TEST_P(Dispatch, KeepsRefusedEntryAtHead_UntilAccepted_AndKeepsRunning) {
                                              });
         thread.Stop();
         EXPECT_EQ(queues.Size(row.queue), 0u);
-        EXPECT_EQ(thread.EndError(), std::nullopt);
     }
 }
 
@@ -208,8 +206,10 @@ TEST_P(Dispatch, EndsWithDispatchFailure_WhenModeCannotBeRead) {
     host_.modeFails = true;
     queues_.Append(QueueId::Keyboard, QueueEntry::Code(u"K"));
     thread_.Start();
-    ASSERT_TRUE(thread_.WaitFinished(kPatience));
-    EXPECT_EQ(thread_.EndError(), u"4Error when processing flow barcode.");
+    host_.WaitAccepted(1);
+    host_.modeFails = false;  // an ended loop posts nothing more, even now
+    thread_.Wake();
+    thread_.Stop();
     ExpectPostings(host_.Postings(), {{u"7", u"DriverError", u"Error when processing flow barcode."}});
     EXPECT_EQ(queues_.Size(QueueId::Keyboard), 1u);
 }

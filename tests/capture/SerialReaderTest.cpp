@@ -32,7 +32,6 @@ TEST(SerialReader_, QueuesAndTracesNothing_OnSilentReads) {
     reader.Stop();
     EXPECT_EQ(queues.Size(QueueId::Serial), 0u);
     EXPECT_TRUE(traces.Taken().empty());
-    EXPECT_EQ(reader.EndError(), std::nullopt);
 }
 
 TEST(SerialReader_, QueuesEachBurstInOrder_ThroughDecoding) {
@@ -63,7 +62,6 @@ TEST(SerialReader_, LostLine_IsQueuedOnce_AndReadingGoesOn_OnceThePortOpensAgain
         reader.Start();
         ASSERT_TRUE(port.WaitReads(4));
         reader.Stop();
-        EXPECT_EQ(reader.EndError(), std::nullopt);
         EXPECT_EQ(port.opens, 3);
         EXPECT_EQ(
             Drain(queues, QueueId::Serial),

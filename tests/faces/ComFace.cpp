@@ -12,6 +12,8 @@ namespace {
 
 using substitute::HostConnection;
 using substitute::HostedComponent;
+using substitute::MakeVariantArray;
+using substitute::UniqueSafeArray;
 
 Variant ToVariant(const Sent& value) {
     Variant v;

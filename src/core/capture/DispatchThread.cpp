@@ -37,7 +37,7 @@ DispatchThread::DispatchThread(DispatchHost& host, CodeQueues& queues, DispatchP
 
 void DispatchThread::Start() {
     try {
-        worker_.Start([this] { return Run(); });
+        worker_.Start([this] { Run(); });
     } catch (const std::system_error&) {
         Raise(Msg::DispatchFailure);
     }
@@ -47,7 +47,7 @@ void DispatchThread::Stop() {
     worker_.Stop([this] { queues_.WakeWaiters(); });
 }
 
-std::optional<std::u16string> DispatchThread::Run() {
+void DispatchThread::Run() {
     // The catalogue's own texts, in the language of the start.
     const std::u16string& barcodeName = Text(Msg::BarcodeEvent);
     const std::u16string& driverErrorName = Text(Msg::DriverErrorEvent);
@@ -59,11 +59,8 @@ std::optional<std::u16string> DispatchThread::Run() {
             else if (pass == Pass::Idle)
                 queues_.WaitForEntry([this] { return QueueOf(host_.Mode()); }, stop, std::nullopt);
         } while (!stop);
-        return std::nullopt;
     } catch (...) {
-        g_ErrorText = Text(Msg::DispatchFailure);
         TellHostOfFailure(driverErrorName);
-        return g_ErrorText;
     }
 }
 

@@ -40,14 +40,8 @@ public:
     // or never started.
     void Stop();
 
-    // Waits up to timeout for the loop to end by itself; true when it has.
-    bool WaitFinished(std::chrono::milliseconds timeout) { return worker_.WaitFinished(timeout); }
-
-    // The message the loop ended with; empty while running and after a stop.
-    std::optional<std::u16string> EndError() { return worker_.EndError(); }
-
 private:
-    std::optional<std::u16string> Run();
+    void Run();
     bool ReadOnce(uint8_t* buffer, size_t capacity);
     bool Reopen();
 
