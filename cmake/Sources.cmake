@@ -112,6 +112,12 @@ set(VELTRA_BENCH_WIN_SOURCES
   tools/VeltraBench.rc
 )
 
+# What both substitute hosts record of a component's events: one event type,
+# one recorder. Built for every target.
+set(VELTRA_HOST_EVENTS_SOURCES
+  tools/host/HostEvents.cpp
+)
+
 # The substitute host of the Native API: what the platform does with an
 # add-in library (loading it, its memory manager, its connection object,
 # creating and calling its objects), for the Native API tests and the test

@@ -65,13 +65,13 @@ target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_com veltra_b
 add_library(veltra_substitute_host STATIC tools/host/HostConnection.cpp tools/host/HostedComponent.cpp
             tools/host/ServerRegistration.cpp)
 target_include_directories(veltra_substitute_host PUBLIC tools)
-target_link_libraries(veltra_substitute_host PUBLIC veltra_com)
+target_link_libraries(veltra_substitute_host PUBLIC veltra_com veltra_host_events)
 
 # The Native API substitute host. Its own tests run in the native tree; here
 # the Native API tests of wine_tests and the bench stand on it.
 add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
 target_include_directories(veltra_native_host PUBLIC tools)
-target_link_libraries(veltra_native_host PUBLIC veltra_com)
+target_link_libraries(veltra_native_host PUBLIC veltra_com veltra_host_events)
 
 add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS} tests/faces/ComFace.cpp)
 target_include_directories(wine_tests PRIVATE tests/wine tests/faces)

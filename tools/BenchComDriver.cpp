@@ -72,7 +72,7 @@ std::u16string ComDriver::End() {
 
 void ComDriver::AlsoShowEvents(std::function<void(const std::u16string& line)> also) {
     host_.SetListener([this, also = std::move(also)](const substitute::HostEvent& event) {
-        const std::u16string line = Show({event.source, event.name, event.data});
+        const std::u16string line = Show(event);
         if (also) also(line);
     });
 }

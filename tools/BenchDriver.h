@@ -63,7 +63,7 @@ public:
 
 protected:
     // Prints an event for AlsoShowEvents.
-    std::u16string Show(const Event& event) { return PrintEvent(event, showGs1_); }
+    std::u16string Show(const substitute::HostEvent& event) { return PrintEvent(event, showGs1_); }
 
 private:
     std::atomic<bool> showGs1_{false};  // read on the dispatch thread

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "host/HostEvents.h"
+
 namespace veltra::bench {
 
 // The exit statuses of the bench (listed by --help and in the README).
@@ -56,16 +58,9 @@ std::u16string JsonString(const std::u16string& text);
 std::u16string SystemMessage(HRESULT hr, const std::u16string& insert = u"");
 #endif
 
-// An event as the component posted it, whichever host received it.
-struct Event {
-    std::u16string source;
-    std::u16string name;
-    std::u16string data;
-};
-
 // Prints an event with its arrival time: a line on stdout, or with --json
 // one JSON object there. With `gs1` a code's GS1 split follows its line, or
 // goes into its object (BenchGs1.h). Returns the event's line in either case.
-std::u16string PrintEvent(const Event& event, bool gs1 = false);
+std::u16string PrintEvent(const substitute::HostEvent& event, bool gs1 = false);
 
 }  // namespace veltra::bench

@@ -294,7 +294,7 @@ TEST_P(Behaviour, Commands_AnswerWithTheirTypesAndTexts) {
 
 // ---- Events ---------------------------------------------------------------------------------
 
-void ExpectEvents(const std::vector<Event>& events, const std::u16string& source,
+void ExpectEvents(const std::vector<HostEvent>& events, const std::u16string& source,
                   const std::vector<std::pair<std::u16string, std::u16string>>& expected) {
     ASSERT_EQ(events.size(), expected.size());
     for (size_t i = 0; i < events.size(); ++i) {

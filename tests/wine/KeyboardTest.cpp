@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostFixture.h"
@@ -245,7 +246,7 @@ TEST_F(Keyboard, Capture_TakesFrameAndCharactersAway_AndPostsEachCodeFromTheDisp
     for (const HostEvent& e : host.Events()) {
         EXPECT_EQ(e.source, id);
         EXPECT_EQ(e.name, u"Barcode");
-        EXPECT_NE(e.threadId, ::GetCurrentThreadId()) << "posted from the dispatch thread";
+        EXPECT_NE(e.thread, std::this_thread::get_id()) << "posted from the dispatch thread";
     }
     EXPECT_EQ(Close(id), 1);
 }
