@@ -28,6 +28,7 @@
 #include "com/addin/ComOwners.h"
 #include "core/common/Text.h"
 #include "host/HostConnection.h"
+#include "host/HostWindow.h"
 #include "host/HostedComponent.h"
 #include "host/ServerRegistration.h"
 
@@ -166,47 +167,7 @@ void RegisterDriver() {
 
 constexpr UINT kTilde = VK_OEM_3;  // the prefix "~"
 
-class Window {
-public:
-    Window() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VeltraPerfWindow";
-        ::RegisterClassW(&wc);
-        hwnd_ =
-            ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        if (!hwnd_) Fail("CreateWindowExW", ::GetLastError());
-        Pump();
-    }
-    ~Window() { ::DestroyWindow(hwnd_); }
-    HWND hwnd() const { return hwnd_; }
-
-    // The host's loop: retrieves, translates and dispatches until empty.
-    // PM_NOYIELD: otherwise Wine gives up the processor at every look.
-    static void Pump() {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-    void PostKey(UINT message, UINT vk) {
-        const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-        ::PostMessageW(hwnd_, message, vk, message == WM_KEYDOWN ? 1 | scan : 1 | scan | 0xC0000000);
-    }
-    // One key at a time, pumped: a character that TranslateMessage posts
-    // would otherwise queue up behind the next key.
-    void Press(UINT vk) {
-        PostKey(WM_KEYDOWN, vk);
-        Pump();
-        PostKey(WM_KEYUP, vk);
-        Pump();
-    }
-
-private:
-    HWND hwnd_ = nullptr;
-};
+using substitute::KeyTarget;
 
 // Digits of n as keys.
 std::vector<UINT> DigitKeys(int n) {
@@ -241,7 +202,7 @@ std::string Format(const char* format, double a, double b = 0, double c = 0) {
 
 // ---- 1 keyboard latency --------------------------------------------------------------
 
-void KeyboardLatency(Driver& d, PerfHost& host, Window& w) {
+void KeyboardLatency(Driver& d, PerfHost& host, KeyTarget& w) {
     const int codes = 1000 / g_Scale;
     KeyboardSettings(d);
     const std::u16string id = d.Open();
@@ -254,11 +215,11 @@ void KeyboardLatency(Driver& d, PerfHost& host, Window& w) {
         const size_t before = host.Count();
         w.PostKey(WM_KEYDOWN, VK_TAB);
         const double t0 = NowUs();  // the loop retrieves the suffix key-down next
-        Window::Pump();
+        substitute::PumpMessages();
         if (!host.WaitFor(before + 1, 5000)) Fail("a keyboard code was not posted");
         latency.push_back(host.Stamp(before) - t0);
         w.PostKey(WM_KEYUP, VK_TAB);
-        Window::Pump();
+        substitute::PumpMessages();
     }
     d.Close(id);
 
@@ -421,17 +382,17 @@ LRESULT CALLBACK BareHook(int code, WPARAM flag, LPARAM message) {
 }
 
 // Average cost of posting and retrieving one message that no code is part of.
-double LoopNsPerMessage(Window& w, int messages) {
+double LoopNsPerMessage(KeyTarget& w, int messages) {
     constexpr int kBatch = 1000;
     const double t0 = NowUs();
     for (int done = 0; done < messages; done += kBatch) {
         for (int i = 0; i < kBatch; ++i) ::PostMessageW(w.hwnd(), WM_APP + 1, i, 0);
-        Window::Pump();
+        substitute::PumpMessages();
     }
     return (NowUs() - t0) * 1000.0 / messages;
 }
 
-void HookCost(Driver& d, Window& w) {
+void HookCost(Driver& d, KeyTarget& w) {
     const int rounds = 10, perRound = 100000 / g_Scale;
     KeyboardSettings(d);
     // Interleaved rounds; the least of each kind is the least disturbed.
@@ -505,7 +466,7 @@ Idle IdleFor(DWORD seconds) {
     while (NowUs() - t0 < seconds * 1e6) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(seconds * 1000 - (NowUs() - t0) / 1000) + 1,
                                     QS_ALLINPUT);
-        Window::Pump();
+        substitute::PumpMessages();
     }
     const double elapsed = (NowUs() - t0) / 1e6;
     const double cpu = ProcessCpuMs() - cpu0;
@@ -565,7 +526,7 @@ void PumpTranslated() {
 
 // Types `codes` codes in batches, each batch posted at once and then pumped.
 // Returns the microseconds the loop took.
-double TypeCodes(Window& w, int codes) {
+double TypeCodes(KeyTarget& w, int codes) {
     constexpr int kBatch = 100;
     const double t0 = NowUs();
     for (int i = 0; i < codes; i += kBatch) {
@@ -584,7 +545,7 @@ struct BurstRun {
 // Types the codes and waits for their events. With the host held, the first
 // event waits in the host until everything is typed, so the rest queue up;
 // `seconds` is then the time from letting go to the last event.
-BurstRun RunBurst(Driver& d, PerfHost& host, Window& w, int codes, bool held) {
+BurstRun RunBurst(Driver& d, PerfHost& host, KeyTarget& w, int codes, bool held) {
     const DWORD capMs = 60000;
     BurstRun r;
     const std::u16string id = d.Open();
@@ -607,7 +568,7 @@ BurstRun RunBurst(Driver& d, PerfHost& host, Window& w, int codes, bool held) {
     return r;
 }
 
-void Burst(Driver& d, PerfHost& host, Window& w) {
+void Burst(Driver& d, PerfHost& host, KeyTarget& w) {
     const int codes = 10000 / g_Scale;
     KeyboardSettings(d);
     const BurstRun live = RunBurst(d, host, w, codes, false);
@@ -652,7 +613,8 @@ int main(int argc, char** argv) {
     RegisterDriver();
     {
         PerfHost host;
-        Window window;
+        KeyTarget window;
+        if (!window.Ready()) Fail("CreateWindowExW", ::GetLastError());
         {
             Driver d(host);
             if (wanted('1')) KeyboardLatency(d, host, window);

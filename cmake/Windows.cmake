@@ -60,10 +60,11 @@ add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_OWNER_TESTS})
 target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_com veltra_bench_logic gtest_main)
 
 # The substitute host: what a host of the platform does with the component
-# (its connection object, creating and calling it, registering the library),
-# for the COM tests, the test bench and the perf program.
+# (its connection object, creating and calling it, registering the library,
+# its message loop and a window keys are posted to), for the COM tests, the
+# test bench and the perf program.
 add_library(veltra_substitute_host STATIC tools/host/HostConnection.cpp tools/host/HostedComponent.cpp
-            tools/host/ServerRegistration.cpp)
+            tools/host/ServerRegistration.cpp tools/host/HostWindow.cpp)
 target_include_directories(veltra_substitute_host PUBLIC tools)
 target_link_libraries(veltra_substitute_host PUBLIC veltra_com veltra_host_events)
 

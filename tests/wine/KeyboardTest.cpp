@@ -14,6 +14,7 @@
 
 #include "HostFixture.h"
 #include "core/common/Text.h"
+#include "host/HostWindow.h"
 
 namespace veltra::test {
 namespace {
@@ -59,52 +60,24 @@ void Passes(std::vector<Seen>& out, WPARAM vk, WPARAM ch) {
     out.push_back(Up(vk));
 }
 
-// A message-only window of the calling thread (it needs no display) that
-// records the keyboard messages it receives.
+// The host's window (it needs no display), recording the keyboard messages
+// it receives.
 class KeyWindow {
 public:
-    KeyWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VeltraKeyTestWindow";
-        ::RegisterClassW(&wc);  // fails harmlessly when already registered
-        hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
-        EXPECT_NE(hwnd_, nullptr);
-        Pump();
+    KeyWindow() : target_([this](UINT message, WPARAM wParam) { Observe(message, wParam); }) {
+        EXPECT_TRUE(target_.Ready());
         seen_.clear();
     }
-    ~KeyWindow() {
-        if (hwnd_) ::DestroyWindow(hwnd_);
-        Pump();
-    }
-    KeyWindow(const KeyWindow&) = delete;
-    KeyWindow& operator=(const KeyWindow&) = delete;
 
     // Posts one message and pumps until the queue is empty: a character that
     // TranslateMessage posts would otherwise queue up behind the next key.
     void Post(UINT message, UINT vk) {
-        const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-        const LPARAM lParam = message == WM_KEYDOWN ? 1 | scan : 1 | scan | 0xC0000000;
-        ASSERT_TRUE(::PostMessageW(hwnd_, message, vk, lParam));
-        Pump();
+        ASSERT_TRUE(target_.PostKey(message, vk));
+        substitute::PumpMessages();
     }
-    void Press(UINT vk) {
-        Post(WM_KEYDOWN, vk);
-        Post(WM_KEYUP, vk);
-    }
+    void Press(UINT vk) { target_.Press(vk); }
     void Type(const std::vector<UINT>& keys) {
         for (UINT vk : keys) Press(vk);
-    }
-
-    // PM_NOYIELD: otherwise Wine gives up the processor at each look into
-    // the queue, which only makes the measured times noisy.
-    static void Pump() {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
     }
 
     std::vector<Seen> Take() {
@@ -114,19 +87,13 @@ public:
     }
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* self = static_cast<KeyWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        }
-        auto* self = reinterpret_cast<KeyWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self && (message == WM_NULL || message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR))
-            self->seen_.push_back({message, wParam});
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    void Observe(UINT message, WPARAM wParam) {
+        if (message == WM_NULL || message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR)
+            seen_.push_back({message, wParam});
     }
 
-    HWND hwnd_ = nullptr;
-    std::vector<Seen> seen_;
+    std::vector<Seen> seen_;  // before target_: the window reports into it while it is made and destroyed
+    substitute::KeyTarget target_;
 };
 
 // "~", "4607", Tab as a scanner types them, and what the window gets.
