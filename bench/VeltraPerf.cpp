@@ -138,20 +138,20 @@ public:
     Driver& operator=(const Driver&) = delete;
 
     void Set(const std::u16string& name, const std::u16string& value) {
-        if (Call(4, {name, value}).first != 1) Fail("SetParameter refused a value");
+        if (Call(u"SetParameter", {name, value}).first != 1) Fail("SetParameter refused a value");
     }
     std::u16string Open() {
-        auto r = Call(5, {u""});
+        auto r = Call(u"Open", {u""});
         if (r.first != 1) Fail("Open failed");
         return r.second;
     }
-    void Close(const std::u16string& id) { Call(6, {id}); }
+    void Close(const std::u16string& id) { Call(u"Close", {id}); }
 
 private:
     // Calls a command; its result and its first parameter afterwards, as text.
-    std::pair<long, std::u16string> Call(long method, const std::vector<std::u16string>& inputs) {
+    std::pair<long, std::u16string> Call(const char16_t* method, const std::vector<std::u16string>& inputs) {
         const substitute::HostedComponent::CallResult r =
-            component_.CallWithTexts(method, static_cast<long>(inputs.size()), inputs);
+            component_.CallByName(method, static_cast<long>(inputs.size()), inputs);
         return {SUCCEEDED(r.hr) && r.result.type() == VT_I4 ? V_I4(r.result.get()) : -1, r.textParams[0]};
     }
 

@@ -323,7 +323,7 @@ TEST_F(Keyboard, SecondObject_IsRefused_AndLeavesTheConnectedOneAlone) {
         Component other;
         ASSERT_EQ(other.Init(otherHost), S_OK);
         other.SetLocale(L"en_US");
-        EXPECT_EQ(V_I4(other.Call(5, 1).result.get()), 0) << "Open";
+        EXPECT_EQ(V_I4(other.CallByName(u"Open", 1).result.get()), 0) << "Open";
         EXPECT_EQ(other.LastError().first, 2);
         EXPECT_EQ(V_I4(other.CallWithTexts(6, 1, {id}).result.get()), 0) << "Close of the other's device";
         EXPECT_EQ(other.LastError().first, 3);
@@ -390,7 +390,7 @@ TEST(KeyboardOpen, ReportsMissingFrameKeysBeforeTheDelay_AndRefusesWithoutADelay
     };
     for (const auto& row : rows) {
         ASSERT_EQ(c.SetParameter(row.name, row.value), 1) << ToUtf8(row.name);
-        Component::CallResult r = c.Call(5, 1);
+        Component::CallResult r = c.CallByName(u"Open", 1);
         const auto [code, description] = c.LastError();
         if (row.message) {
             EXPECT_EQ(V_I4(r.result.get()), 0) << ToUtf8(row.name);
