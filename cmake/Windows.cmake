@@ -136,7 +136,10 @@ target_link_options(VeltraBench PRIVATE -municode)
 target_link_libraries(VeltraBench PRIVATE veltra_substitute_host veltra_native_host veltra_bench_logic version)
 
 # The performance benchmark (./run bench); not a test.
-add_executable(VeltraPerf bench/VeltraPerf.cpp)
+add_executable(VeltraPerf bench/VeltraPerf.cpp bench/Perf.cpp bench/PerfKeyboardLatency.cpp bench/PerfSerialLatency.cpp
+               bench/PerfHookCost.cpp bench/PerfIdleCost.cpp bench/PerfBurst.cpp)
+# One unit: every file parses <windows.h>.
+set_target_properties(VeltraPerf PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
 target_link_libraries(VeltraPerf PRIVATE veltra_substitute_host)
 add_dependencies(VeltraPerf VeltraScanner)
 
