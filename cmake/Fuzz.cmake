@@ -9,7 +9,7 @@ set(VELTRA_FUZZ_SECONDS 10 CACHE STRING "Seconds each fuzz target runs as a test
 
 # -O1 after the Debug flags: instrumented code at -O0 runs several times slower.
 set(veltra_fuzz_flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -O1)
-foreach(lib veltra_logic veltra_native_face)
+foreach(lib ${VELTRA_FLOORS})
   target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link ${veltra_fuzz_flags})
   target_link_options(${lib} INTERFACE -fsanitize=address,undefined)
 endforeach()

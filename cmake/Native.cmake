@@ -18,21 +18,16 @@ find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 include(GoogleTest)
 
+target_link_libraries(veltra_capture PUBLIC Threads::Threads)
+# The kernel's termios declarations that PosixLineSpeed.cpp needs clash with
+# <termios.h>: the file stays a unit of its own.
+set_source_files_properties(src/core/capture/PosixLineSpeed.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+
 if(VELTRA_FUZZ)
   # The fuzzing tree builds the fuzz targets only: the logic tests run under
   # ASan and UBSan in the native-asan tree.
   include(cmake/Fuzz.cmake)
 else()
-  add_library(veltra_posix STATIC ${VELTRA_POSIX_SOURCES})
-  target_link_libraries(veltra_posix PUBLIC veltra_logic Threads::Threads)
-  # As the logic: one unit in the sanitizer trees, file by file in the plain
-  # one for clang-tidy.
-  if(VELTRA_SANITIZE OR VELTRA_TSAN)
-    set_target_properties(veltra_posix veltra_native_face PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
-  endif()
-  # The kernel's termios declarations that PosixLineSpeed.cpp needs clash with
-  # <termios.h>: the file stays a unit of its own.
-  set_source_files_properties(src/core/capture/PosixLineSpeed.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 
   # The logic's tests, the POSIX parts' tests, and the behaviour tables
   # against the Native API library (serial lines on pseudo-terminals): one
@@ -55,7 +50,7 @@ else()
   # util: openpty, for the pseudo-terminals the serial port's tests read;
   # zint: libzint, the judge of the GS1 reader (Debian's libzint-dev).
   find_library(ZINT_LIBRARY zint REQUIRED)
-  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic veltra_native_host
+  target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_com veltra_bench_logic veltra_native_host
                         GTest::gtest_main Threads::Threads util ${ZINT_LIBRARY})
   target_include_directories(logic_tests PRIVATE tests/faces)
   target_compile_definitions(logic_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
@@ -79,7 +74,7 @@ else()
   # the copy of the driver inside never binds to a host's symbols of the same
   # names.
   add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp)
-  target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_posix)
+  target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face)
   # Once loaded, it stays loaded (nodelete): a host thread that met an error
   # holds the driver's thread-local text, for which the C library keeps it
   # loaded anyway, and no thread or hook of the driver can outlive its code.
@@ -96,7 +91,7 @@ else()
   # The Native API substitute host.
   add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
   target_include_directories(veltra_native_host PUBLIC tools)
-  target_link_libraries(veltra_native_host PUBLIC veltra_logic ${CMAKE_DL_LIBS})
+  target_link_libraries(veltra_native_host PUBLIC veltra_common veltra_host_events ${CMAKE_DL_LIBS})
   set_target_properties(veltra_native_host PROPERTIES UNITY_BUILD ON)
 endif()
 

@@ -9,13 +9,30 @@
 # to Win32/COM and build only for Windows; POSIX files are their Linux
 # counterparts and build only in the native trees.
 
-set(VELTRA_LOGIC_SOURCES
+# One library per floor, each linked to the floor below it alone (core/common
+# at the bottom): veltra_common, veltra_settings, veltra_capture,
+# veltra_driver, then the faces side by side, veltra_com (com/host, com/addin,
+# com/server but the entry points) and veltra_native_face (native/addin). A
+# floor's plain files build everywhere; its _WIN sources are added on Windows,
+# its _POSIX ones in the native trees. The entry points (com/server/DllMain.cpp,
+# native/server/NativeEntry.cpp) are the libraries' own.
+set(VELTRA_COMMON_SOURCES
   src/core/common/Messages.cpp
   src/core/common/Text.cpp
   src/core/common/HostError.cpp
+)
+set(VELTRA_COMMON_WIN_SOURCES
+  src/core/common/DebugOutput.cpp
+  src/core/common/SystemText.cpp
+)
+
+set(VELTRA_SETTINGS_SOURCES
   src/core/settings/Names.cpp
   src/core/settings/Settings.cpp
   src/core/settings/SettingsDocument.cpp
+)
+
+set(VELTRA_CAPTURE_SOURCES
   src/core/capture/KeyFramer.cpp
   src/core/capture/CodeQueues.cpp
   src/core/capture/SerialDecode.cpp
@@ -23,20 +40,38 @@ set(VELTRA_LOGIC_SOURCES
   src/core/capture/SerialReader.cpp
   src/core/capture/DispatchThread.cpp
   src/core/capture/Connection.cpp
-  src/core/driver/ScannerDriver.cpp
-  src/com/server/Registration.cpp
 )
-
-# The capture's Windows parts, shared by both faces' libraries.
-set(VELTRA_WIN_CAPTURE_SOURCES
-  src/core/common/DebugOutput.cpp
+set(VELTRA_CAPTURE_WIN_SOURCES
   src/core/capture/Win32KeyboardHook.cpp
   src/core/capture/Win32SerialPort.cpp
   src/core/capture/ProcessConnection.cpp
 )
+# The serial port over termios, the keyboard hook that says keyboard mode is
+# not there yet (LinuxKeyboardHook.h), and the process's connection joined up
+# from them.
+set(VELTRA_CAPTURE_POSIX_SOURCES
+  src/core/capture/PosixSerialPort.cpp
+  src/core/capture/PosixLineSpeed.cpp
+  src/core/capture/ProcessConnection.cpp
+)
 
-# The COM face.
-set(VELTRA_GLUE_SOURCES
+set(VELTRA_DRIVER_SOURCES
+  src/core/driver/ScannerDriver.cpp
+)
+
+# The COM face: the table of registry entries is plain and its tests run
+# natively too; the rest is Windows glue. The host's interfaces, the COM owners
+# and the table are what the substitute host, the bench and the tests take of
+# it: on Windows they compile as a unit of their own, so that a program that
+# needs only them links no copy of the add-in object.
+set(VELTRA_COM_SOURCES
+  src/com/server/Registration.cpp
+)
+set(VELTRA_COM_HOST_WIN_SOURCES
+  src/com/host/AddInLib.cpp
+  src/com/addin/ComOwners.cpp
+)
+set(VELTRA_COM_WIN_SOURCES
   src/com/addin/AddInObj.cpp
   src/com/addin/ComErrors.cpp
   src/com/addin/Variants.cpp
@@ -48,22 +83,6 @@ set(VELTRA_GLUE_SOURCES
 set(VELTRA_NATIVE_FACE_SOURCES
   src/native/addin/NativeValues.cpp
   src/native/addin/NativeAddIn.cpp
-)
-
-# The capture floor on Linux: the serial port over termios, the keyboard hook
-# that says keyboard mode is not there yet (LinuxKeyboardHook.h), and the
-# process's connection joined up from them.
-set(VELTRA_POSIX_SOURCES
-  src/core/capture/PosixSerialPort.cpp
-  src/core/capture/PosixLineSpeed.cpp
-  src/core/capture/ProcessConnection.cpp
-)
-
-# Glue shared by the library, its tests and the test bench.
-set(VELTRA_WIN_COMMON_SOURCES
-  src/core/common/SystemText.cpp
-  src/com/host/AddInLib.cpp
-  src/com/addin/ComOwners.cpp
 )
 
 # The test bench's plain logic (the GS1 reader, tools/gs1): built for every target,
@@ -92,6 +111,12 @@ set(VELTRA_BENCH_WIN_SOURCES
   tools/BenchRegistration.cpp
   tools/BenchKeyboard.cpp
   tools/VeltraBench.rc
+)
+
+# What both substitute hosts record of a component's events: one event type,
+# one recorder. Built for every target.
+set(VELTRA_HOST_EVENTS_SOURCES
+  tools/host/HostEvents.cpp
 )
 
 # The substitute host of the Native API: what the platform does with an
@@ -128,6 +153,11 @@ set(VELTRA_LOGIC_TESTS
 # the Windows build does not need libzint.
 set(VELTRA_GS1_JUDGE_TESTS
   tests/tools/Gs1JudgeTest.cpp
+)
+
+# Tests of the Win32 and COM owners, Windows only (in the logic tests' program).
+set(VELTRA_OWNER_TESTS
+  tests/com/OwnersTest.cpp
 )
 
 # The Native API host's own tests, against a library made for them.

@@ -6,14 +6,16 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_link_options(-static -static-libgcc -static-libstdc++)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
-add_library(veltra_win_common STATIC ${VELTRA_WIN_COMMON_SOURCES})
-target_link_libraries(veltra_win_common PUBLIC veltra_logic ole32 oleaut32 uuid advapi32 user32)
-
-add_library(veltra_win_capture STATIC ${VELTRA_WIN_CAPTURE_SOURCES})
-target_link_libraries(veltra_win_capture PUBLIC veltra_logic user32)
-
-add_library(veltra_glue STATIC ${VELTRA_GLUE_SOURCES})
-target_link_libraries(veltra_glue PUBLIC veltra_win_common veltra_win_capture)
+# The floors' Windows libraries (the floors themselves are in CMakeLists.txt).
+target_link_libraries(veltra_capture PUBLIC user32)
+target_sources(veltra_com PRIVATE ${VELTRA_COM_HOST_WIN_SOURCES})
+target_link_libraries(veltra_com PUBLIC ole32 oleaut32 uuid advapi32 user32)
+# Two units: what programs other than the library take of the face (the
+# host's interfaces, the COM owners, the registry table), and the add-in
+# object with its server, which they must not link a copy of.
+set_target_properties(veltra_com PROPERTIES UNITY_BUILD_MODE GROUP)
+set_source_files_properties(${VELTRA_COM_SOURCES} ${VELTRA_COM_HOST_WIN_SOURCES} PROPERTIES UNITY_GROUP shared)
+set_source_files_properties(${VELTRA_COM_WIN_SOURCES} PROPERTIES UNITY_GROUP addin)
 
 # The version resources (file properties on Windows) read src/core/common/Version.h.
 enable_language(RC)
@@ -21,7 +23,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/src -I${CMAKE_SOURCE
 
 add_library(VeltraScanner SHARED src/com/server/DllMain.cpp src/com/server/VeltraScanner.def src/com/server/VeltraScanner.rc)
 set_target_properties(VeltraScanner PROPERTIES PREFIX "" OUTPUT_NAME VeltraScanner)
-target_link_libraries(VeltraScanner PRIVATE veltra_glue)
+target_link_libraries(VeltraScanner PRIVATE veltra_com)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # stdcall exports named plainly in the .def file
   target_link_options(VeltraScanner PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
@@ -32,7 +34,7 @@ endif()
 add_library(VeltraScannerNative SHARED src/native/server/NativeEntry.cpp src/native/server/VeltraScannerNative.def
             src/native/server/VeltraScannerNative.rc)
 set_target_properties(VeltraScannerNative PROPERTIES PREFIX "" OUTPUT_NAME VeltraScannerNative)
-target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face veltra_win_capture)
+target_link_libraries(VeltraScannerNative PRIVATE veltra_native_face)
 
 include(cmake/GTest.cmake)
 include(GoogleTest)
@@ -54,22 +56,23 @@ set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
 add_test(NAME wine_stop COMMAND ${VELTRA_WINE_SESSION} stop ${VELTRA_WINEPREFIX})
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
-add_executable(logic_tests ${VELTRA_LOGIC_TESTS})
-target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_bench_logic gtest_main)
+add_executable(logic_tests ${VELTRA_LOGIC_TESTS} ${VELTRA_OWNER_TESTS})
+target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_com veltra_bench_logic gtest_main)
 
 # The substitute host: what a host of the platform does with the component
-# (its connection object, creating and calling it, registering the library),
-# for the COM tests, the test bench and the perf program.
+# (its connection object, creating and calling it, registering the library,
+# its message loop and a window keys are posted to), for the COM tests, the
+# test bench and the perf program.
 add_library(veltra_substitute_host STATIC tools/host/HostConnection.cpp tools/host/HostedComponent.cpp
-            tools/host/ServerRegistration.cpp)
+            tools/host/ServerRegistration.cpp tools/host/HostWindow.cpp)
 target_include_directories(veltra_substitute_host PUBLIC tools)
-target_link_libraries(veltra_substitute_host PUBLIC veltra_win_common)
+target_link_libraries(veltra_substitute_host PUBLIC veltra_com veltra_host_events)
 
 # The Native API substitute host. Its own tests run in the native tree; here
 # the Native API tests of wine_tests and the bench stand on it.
 add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
 target_include_directories(veltra_native_host PUBLIC tools)
-target_link_libraries(veltra_native_host PUBLIC veltra_win_common)
+target_link_libraries(veltra_native_host PUBLIC veltra_com veltra_host_events)
 
 add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS} tests/faces/ComFace.cpp)
 target_include_directories(wine_tests PRIVATE tests/wine tests/faces)
@@ -133,7 +136,10 @@ target_link_options(VeltraBench PRIVATE -municode)
 target_link_libraries(VeltraBench PRIVATE veltra_substitute_host veltra_native_host veltra_bench_logic version)
 
 # The performance benchmark (./run bench); not a test.
-add_executable(VeltraPerf bench/VeltraPerf.cpp)
+add_executable(VeltraPerf bench/VeltraPerf.cpp bench/Perf.cpp bench/PerfKeyboardLatency.cpp bench/PerfSerialLatency.cpp
+               bench/PerfHookCost.cpp bench/PerfIdleCost.cpp bench/PerfBurst.cpp)
+# One unit: every file parses <windows.h>.
+set_target_properties(VeltraPerf PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
 target_link_libraries(VeltraPerf PRIVATE veltra_substitute_host)
 add_dependencies(VeltraPerf VeltraScanner)
 
@@ -161,6 +167,5 @@ set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${
 # win64 tree: 141 s -> 77 s at one job). clang-tidy (./run lint) still checks
 # file by file: for a file the compile commands do not list, it takes the
 # command of its target's unit.
-set_target_properties(veltra_logic veltra_glue veltra_win_capture veltra_native_face veltra_win_common
-                      veltra_substitute_host veltra_native_host veltra_bench_logic VeltraBench
+set_target_properties(${VELTRA_FLOORS} veltra_substitute_host veltra_native_host veltra_bench_logic VeltraBench
                       PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)

@@ -72,7 +72,7 @@ std::u16string ComDriver::End() {
 
 void ComDriver::AlsoShowEvents(std::function<void(const std::u16string& line)> also) {
     host_.SetListener([this, also = std::move(also)](const substitute::HostEvent& event) {
-        const std::u16string line = Show({event.source, event.name, event.data});
+        const std::u16string line = Show(event);
         if (also) also(line);
     });
 }
@@ -93,7 +93,7 @@ std::u16string ComDriver::ExtensionName() {
 }
 
 std::u16string ComDriver::ComponentVersion() {
-    const UniqueSafeArray info = MakeVariantArray(1);
+    const substitute::UniqueSafeArray info = substitute::MakeVariantArray(1);
     SAFEARRAY* slot = info.get();
     const HRESULT hr = component_.init()->GetInfo(&slot);
     if (FAILED(hr)) ComFail(u"GetInfo", hr);

@@ -64,7 +64,9 @@ public:
 
 protected:
     // Prints an event for AlsoShowEvents.
-    std::u16string Show(const Event& event) { return PrintEvent(event, showGs1_ ? Gs1Detail(event) : EventDetail{}); }
+    std::u16string Show(const substitute::HostEvent& event) {
+        return PrintEvent(event, showGs1_ ? Gs1Detail(event) : EventDetail{});
+    }
 
 private:
     std::atomic<bool> showGs1_{false};  // read on the dispatch thread

@@ -170,7 +170,7 @@ std::u16string Gs1Json(const Gs1Split& split) {
     return json + u"],\"marking_code\":\"" + kMarking[static_cast<int>(split.markingCode)] + u"\"";
 }
 
-EventDetail Gs1Detail(const Event& event) {
+EventDetail Gs1Detail(const substitute::HostEvent& event) {
     if (event.name != Text(Msg::BarcodeEvent, true) && event.name != Text(Msg::BarcodeEvent, false)) return {};
     const Gs1Split split = SplitGs1(event.data);
     return {Gs1Lines(split), Gs1Json(split)};

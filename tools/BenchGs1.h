@@ -23,7 +23,7 @@ std::u16string Gs1Json(const Gs1Split& split);
 
 // What follows a code's event with scan --gs1: its split; nothing after an
 // event of another kind (a driver error's text is no element string).
-EventDetail Gs1Detail(const Event& event);
+EventDetail Gs1Detail(const substitute::HostEvent& event);
 
 // Prints the report of `code` (with --json one object on stdout, with the
 // code as "data"). Returns whether the code is sound.

@@ -100,7 +100,7 @@ std::u16string NativeDriver::End() {
 
 void NativeDriver::AlsoShowEvents(std::function<void(const std::u16string& line)> also) {
     host_.SetListener([this, also = std::move(also)](const nhost::HostEvent& event) {
-        const std::u16string line = Show({event.source, event.name, event.data});
+        const std::u16string line = Show(event);
         if (also) also(line);
     });
 }

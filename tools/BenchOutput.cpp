@@ -146,7 +146,7 @@ namespace {
 // The driver tells a lost serial line by one driver-error event with the
 // read-error text, and tells nothing when the line is back: the next event
 // shows it. Both moments get a line on stderr.
-void ShowLineMoments(const Event& event) {
+void ShowLineMoments(const substitute::HostEvent& event) {
     static std::atomic<bool> lost{false};
     // The driver's read-error text without its class character, in either language.
     const auto lineLost = [&](bool english) { return event.data == Text(Msg::PortReadFailed, english).substr(1); };
@@ -161,7 +161,7 @@ void ShowLineMoments(const Event& event) {
 
 }  // namespace
 
-std::u16string PrintEvent(const Event& event, const EventDetail& detail) {
+std::u16string PrintEvent(const substitute::HostEvent& event, const EventDetail& detail) {
     ShowLineMoments(event);
     std::u16string line = u"event  " + Clock() + u"  source=" + event.source + u"  name=" + event.name + u"  data=\"" +
                           Visible(event.data) + u"\"";

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/HostEvents.h"
+
 namespace veltra::bench {
 
 // The exit statuses of the bench (listed by --help and in the README).
@@ -57,13 +59,6 @@ std::u16string JsonString(const std::u16string& text);
 std::u16string SystemMessage(HRESULT hr, const std::u16string& insert = u"");
 #endif
 
-// An event as the component posted it, whichever host received it.
-struct Event {
-    std::u16string source;
-    std::u16string name;
-    std::u16string data;
-};
-
 // What the bench adds to an event (BenchGs1.h: a code's GS1 split): lines
 // after the event's line, or members that end its JSON object.
 struct EventDetail {
@@ -74,6 +69,6 @@ struct EventDetail {
 // Prints an event with its arrival time: a line on stdout, or with --json
 // one JSON object there, with its detail. Returns the event's line in either
 // case.
-std::u16string PrintEvent(const Event& event, const EventDetail& detail = {});
+std::u16string PrintEvent(const substitute::HostEvent& event, const EventDetail& detail = {});
 
 }  // namespace veltra::bench

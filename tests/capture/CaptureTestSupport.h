@@ -26,6 +26,15 @@
 #include "core/common/Text.h"
 
 namespace veltra {
+
+inline void PrintTo(const QueueEntry& entry, std::ostream* out) {
+    switch (entry.kind) {
+    case QueueEntry::Kind::Code: *out << "Code(\"" << ToUtf8(entry.text) << "\")"; break;
+    case QueueEntry::Kind::Unreadable: *out << "Unreadable"; break;
+    case QueueEntry::Kind::LineLost: *out << "LineLost"; break;
+    }
+}
+
 namespace test {
 
 using namespace std::chrono_literals;
@@ -113,19 +122,15 @@ private:
     bool released_ = false;
 };
 
-// One call of Post as the host saw it, with the dispatch thread's g_ErrorText
-// at that moment.
+// One call of Post as the host saw it.
 struct Posting {
-    Posting(std::u16string source, std::u16string name, std::u16string data, bool accepted = true,
-            std::u16string errorText = {})
-        : source(std::move(source)), name(std::move(name)), data(std::move(data)), accepted(accepted),
-          errorText(std::move(errorText)) {}
+    Posting(std::u16string source, std::u16string name, std::u16string data, bool accepted = true)
+        : source(std::move(source)), name(std::move(name)), data(std::move(data)), accepted(accepted) {}
 
     std::u16string source;
     std::u16string name;
     std::u16string data;
     bool accepted = true;
-    std::u16string errorText;
 };
 
 inline std::string Describe(const std::vector<Posting>& postings) {
@@ -137,14 +142,13 @@ inline std::string Describe(const std::vector<Posting>& postings) {
 }
 
 // Compares the whole recording with the expected sequence and prints both on
-// a mismatch (errorText is compared only where the expectation gives one).
+// a mismatch.
 inline void ExpectPostings(const std::vector<Posting>& recorded, const std::vector<Posting>& expected) {
     bool same = recorded.size() == expected.size();
     for (size_t i = 0; same && i < expected.size(); ++i) {
         const Posting& r = recorded[i];
         const Posting& e = expected[i];
-        same = r.source == e.source && r.name == e.name && r.data == e.data && r.accepted == e.accepted &&
-               (e.errorText.empty() || r.errorText == e.errorText);
+        same = r.source == e.source && r.name == e.name && r.data == e.data && r.accepted == e.accepted;
     }
     EXPECT_TRUE(same) << "recorded:\n" << Describe(recorded) << "expected:\n" << Describe(expected);
 }
@@ -179,7 +183,7 @@ public:
             answer = plan_.front();
             plan_.erase(plan_.begin());
         }
-        postings_.push_back({source, name, data, answer == Answer::Accept, g_ErrorText});
+        postings_.push_back({source, name, data, answer == Answer::Accept});
         changed_.notify_all();
         if (answer == Answer::Throw) throw std::runtime_error("sink failed");
         return answer == Answer::Accept;

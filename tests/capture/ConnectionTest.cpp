@@ -79,7 +79,7 @@ TEST(Connection_, Lifecycle_InBothModes) {
 
         ASSERT_TRUE(connection.Attach(&owner));
         ASSERT_EQ(connection.Open(&owner, sink, true), row.deviceId);
-        if (hook.queues) hook.queues->Append(QueueId::Keyboard, u"4607");
+        if (hook.queues) hook.queues->Append(QueueId::Keyboard, QueueEntry::Code(u"4607"));
         ExpectPostings(sink.WaitAccepted(1), {{DecimalText(row.deviceId), u"Barcode", u"4607"}});
 
         EXPECT_FALSE(connection.Attach(&other));
@@ -88,12 +88,35 @@ TEST(Connection_, Lifecycle_InBothModes) {
         connection.Detach(&other);
         EXPECT_TRUE(connection.HeldBy(&owner));
 
-        EXPECT_EQ(connection.Close(&owner), 1);
+        connection.Close(&owner);
         EXPECT_FALSE(connection.HeldBy(&owner));
         EXPECT_EQ(hook.queues, nullptr) << "the hook is removed";
         connection.Detach(&owner);
         EXPECT_EQ(sink.Postings().size(), 1u);
     }
+}
+
+// What a serial scanner sends, from the port's read to the host's event: a
+// code that reads "Error" (a scanner without a suffix) is a code like any other.
+TEST(Connection_, SerialBursts_BecomeCodesOrDriverErrors) {
+    LanguageScope english(true);
+    const std::u16string bad = u"Check COM port settings, incorrect values come.";
+    const StoredSettings settings = SettingsFor(kModes[1]);
+    FakeHook hook;
+    FakeSerialPort port({DataStep("Error"), DataStep("12\xC8"), DataStep(" Error\r\n"), DataStep("4607")});
+    RecordingHost sink;
+    Connection connection(settings, hook, port, [](uint8_t b) { return b != 0xC8; });
+    int owner = 0;
+    ASSERT_TRUE(connection.Attach(&owner));
+    ASSERT_EQ(connection.Open(&owner, sink, true), 5);
+    ExpectPostings(sink.WaitAccepted(4), {
+                                             {u"5", u"Barcode", u"Error"},
+                                             {u"5", u"DriverError", bad},
+                                             {u"5", u"Barcode", u"Error"},
+                                             {u"5", u"Barcode", u"4607"},
+                                         });
+    connection.Close(&owner);
+    connection.Detach(&owner);
 }
 
 // A step that fails leaves nothing running and no holder.

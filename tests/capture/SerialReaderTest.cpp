@@ -13,8 +13,8 @@ using namespace test;
 
 bool AnyButC8(uint8_t b) { return b != 0xC8; }
 
-std::vector<std::u16string> Drain(CodeQueues& queues, QueueId which) {
-    std::vector<std::u16string> entries;
+std::vector<QueueEntry> Drain(CodeQueues& queues, QueueId which) {
+    std::vector<QueueEntry> entries;
     while (auto entry = queues.Front(which)) {
         entries.push_back(*entry);
         queues.PopFront(which);
@@ -32,7 +32,6 @@ TEST(SerialReader_, QueuesAndTracesNothing_OnSilentReads) {
     reader.Stop();
     EXPECT_EQ(queues.Size(QueueId::Serial), 0u);
     EXPECT_TRUE(traces.Taken().empty());
-    EXPECT_EQ(reader.EndError(), std::nullopt);
 }
 
 TEST(SerialReader_, QueuesEachBurstInOrder_ThroughDecoding) {
@@ -44,13 +43,15 @@ TEST(SerialReader_, QueuesEachBurstInOrder_ThroughDecoding) {
     reader.Start();
     ASSERT_TRUE(port.WaitReads(6));  // the sixth read starts only after the fifth burst was handled
     reader.Stop();
-    EXPECT_EQ(Drain(queues, QueueId::Serial), (std::vector<std::u16string>{u"12345\r", u"Error", u"90\n"}));
+    EXPECT_EQ(
+        Drain(queues, QueueId::Serial),
+        (std::vector<QueueEntry>{QueueEntry::Code(u"12345\r"), QueueEntry::Unreadable(), QueueEntry::Code(u"90\n")}));
     EXPECT_EQ(traces.Taken(), (std::vector<std::u16string>{u"Пришла строка=12345\r", u"Пришла строка=\r\n",
                                                            u"Пришла строка=Error", u"Пришла строка=90\n"}));
     EXPECT_EQ(queues.Size(QueueId::Keyboard), 0u);
 }
 
-// A lost line is queued once as kLineLostEntry; the port is opened again
+// A lost line is queued once; the port is opened again
 // (here after two refusals) and reading goes on.
 TEST(SerialReader_, LostLine_IsQueuedOnce_AndReadingGoesOn_OnceThePortOpensAgain) {
     for (const ReadStep::Kind failure : {ReadStep::Fail, ReadStep::Throw}) {
@@ -61,9 +62,10 @@ TEST(SerialReader_, LostLine_IsQueuedOnce_AndReadingGoesOn_OnceThePortOpensAgain
         reader.Start();
         ASSERT_TRUE(port.WaitReads(4));
         reader.Stop();
-        EXPECT_EQ(reader.EndError(), std::nullopt);
         EXPECT_EQ(port.opens, 3);
-        EXPECT_EQ(Drain(queues, QueueId::Serial), (std::vector<std::u16string>{u"1\r", kLineLostEntry, u"2\r"}));
+        EXPECT_EQ(
+            Drain(queues, QueueId::Serial),
+            (std::vector<QueueEntry>{QueueEntry::Code(u"1\r"), QueueEntry::LineLost(), QueueEntry::Code(u"2\r")}));
     }
 }
 
@@ -91,7 +93,7 @@ TEST(SerialReader_, StopWaitsForPendingRead_AndQueuesWhatItBrought) {
     port.Release();
     ASSERT_EQ(stopped.wait_for(kPatience), std::future_status::ready);
     EXPECT_EQ(port.Reads(), 1u) << "no read may start after the stop request";
-    EXPECT_EQ(Drain(queues, QueueId::Serial), std::vector<std::u16string>{u"77\r"});
+    EXPECT_EQ(Drain(queues, QueueId::Serial), std::vector<QueueEntry>{QueueEntry::Code(u"77\r")});
 }
 
 TEST(SerialReader_, ReadsOnce_WhenStoppedRightAfterStart) {
@@ -102,7 +104,7 @@ TEST(SerialReader_, ReadsOnce_WhenStoppedRightAfterStart) {
         reader.Start();
     }  // the destructor stops and joins
     EXPECT_GE(port.Reads(), 1u);
-    EXPECT_EQ(queues.Front(QueueId::Serial), u"5\r");
+    EXPECT_EQ(queues.Front(QueueId::Serial), QueueEntry::Code(u"5\r"));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "host/HostWindow.h"
 #endif
 
 namespace veltra::test {
@@ -294,7 +296,7 @@ TEST_P(Behaviour, Commands_AnswerWithTheirTypesAndTexts) {
 
 // ---- Events ---------------------------------------------------------------------------------
 
-void ExpectEvents(const std::vector<Event>& events, const std::u16string& source,
+void ExpectEvents(const std::vector<HostEvent>& events, const std::u16string& source,
                   const std::vector<std::pair<std::u16string, std::u16string>>& expected) {
     ASSERT_EQ(events.size(), expected.size());
     for (size_t i = 0; i < events.size(); ++i) {
@@ -328,7 +330,8 @@ TEST_P(Behaviour, SerialCodes_BecomeEventsOfTheDevice_NamedInTheLanguageAtOpen) 
         {"12\x88"
          "34\r\n",
          u"ru_RU"},
-        {"\xC8", u"en_US"},  // the text in the language of the moment, the name of the Open
+        {"\xC8", u"en_US"},   // the text in the language of the moment, the name of the Open
+        {"Error", u"ru_RU"},  // a scanner without a suffix: a code like any other
     };
     for (size_t i = 0; i < std::size(feeds); ++i) {
         face->SetLocale(feeds[i].locale);
@@ -341,45 +344,10 @@ TEST_P(Behaviour, SerialCodes_BecomeEventsOfTheDevice_NamedInTheLanguageAtOpen) 
                    u"010460701234567821ABC\x1D"
                    u"10LOT42"},
                   {u"ОшибкаДрайвера", kBadDataRu},
-                  {u"ОшибкаДрайвера", kBadData}});
+                  {u"ОшибкаДрайвера", kBadData},
+                  {u"Штрихкод", u"Error"}});
     EXPECT_EQ(face->Call(u"Close", 1, {Sent::Text(device)}).result, Integer(1));
 }
-
-#if defined(_WIN32)
-// A message-only window of the calling thread, the host's: keys posted to
-// it pass the driver's hook when the loop below retrieves them.
-class KeyTarget {
-public:
-    KeyTarget() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VeltraFaceKeyTarget";
-        ::RegisterClassW(&wc);
-        hwnd_ =
-            ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    }
-    ~KeyTarget() { ::DestroyWindow(hwnd_); }
-    void Press(UINT vk) {
-        const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-        ::PostMessageW(hwnd_, WM_KEYDOWN, vk, 1 | scan);
-        Pump();
-        ::PostMessageW(hwnd_, WM_KEYUP, vk, 1 | scan | 0xC0000000);
-        Pump();
-    }
-    static void Pump() {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-
-private:
-    HWND hwnd_ = nullptr;
-};
-
-#endif
 
 // Keyboard-wedge scanners are read through the host thread's messages on
 // Windows; they are not read on Linux yet, and Open says so.
@@ -389,7 +357,7 @@ TEST_P(Behaviour, KeyboardMode_CodesBecomeEventsOfTheHook_OrOpenFailsClearlyWher
     Set(u"propSuffix", u"Tab");
     Set(u"propTimeOut", u"1000");
 #if defined(_WIN32)
-    KeyTarget target;
+    substitute::KeyTarget target;
     const Answer opened = face->Call(u"Open", 1);
     ASSERT_EQ(opened.result, Integer(1)) << ToUtf8(face->LastError().second);
     for (UINT vk : {static_cast<UINT>(VK_OEM_3), UINT('4'), UINT('6'), UINT('0'), UINT('7'), UINT(VK_TAB)})

@@ -12,6 +12,8 @@ namespace {
 
 using substitute::HostConnection;
 using substitute::HostedComponent;
+using substitute::MakeVariantArray;
+using substitute::UniqueSafeArray;
 
 Variant ToVariant(const Sent& value) {
     Variant v;
@@ -139,11 +141,7 @@ public:
     }
 
     std::vector<long> BufferDepths() override { return host_.BufferDepths(); }
-    std::vector<Event> Events() override {
-        std::vector<Event> out;
-        for (const auto& e : host_.Events()) out.push_back({e.source, e.name, e.data});
-        return out;
-    }
+    std::vector<HostEvent> Events() override { return host_.Events(); }
     bool WaitForEvents(size_t count, std::chrono::milliseconds timeout) override {
         return host_.WaitForEvents(count, timeout);
     }

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/HostEvents.h"
+
 namespace veltra::test {
 
 // A value the host sends: a parameter of a command, or a property value.
@@ -44,11 +46,7 @@ struct Answer {
     std::vector<Got> params;  // each parameter after the call
 };
 
-struct Event {
-    std::u16string source;
-    std::u16string name;
-    std::u16string data;
-};
+using substitute::HostEvent;
 
 class Face {
 public:
@@ -77,7 +75,7 @@ public:
     virtual Answer Call(long method, long count, const std::vector<Sent>& inputs = {}) = 0;
 
     virtual std::vector<long> BufferDepths() = 0;
-    virtual std::vector<Event> Events() = 0;
+    virtual std::vector<HostEvent> Events() = 0;
     virtual bool WaitForEvents(size_t count, std::chrono::milliseconds timeout) = 0;
     // The host refuses events until told otherwise.
     virtual void RefuseEvents(bool refuse) = 0;

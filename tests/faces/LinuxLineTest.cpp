@@ -31,7 +31,7 @@ TEST(LinuxLine, Loss_IsToldOnceAfterTheCodesBeforeIt_AndCloseIsPrompt) {
     ASSERT_TRUE(face->WaitForEvents(1, 5s));
     line.Unplug();
     ASSERT_TRUE(face->WaitForEvents(2, 5s));
-    const std::vector<Event> events = face->Events();
+    const std::vector<HostEvent> events = face->Events();
     EXPECT_EQ(events[1].source, device);
     EXPECT_EQ(events[1].name, u"DriverError");
     EXPECT_EQ(events[1].data, u"An error occurred while reading from the COM port.");

@@ -89,11 +89,7 @@ public:
     }
 
     std::vector<long> BufferDepths() override { return connection_.BufferDepths(); }
-    std::vector<Event> Events() override {
-        std::vector<Event> out;
-        for (const auto& e : connection_.Events()) out.push_back({e.source, e.name, e.data});
-        return out;
-    }
+    std::vector<HostEvent> Events() override { return connection_.Events(); }
     bool WaitForEvents(size_t count, std::chrono::milliseconds timeout) override {
         return connection_.WaitForEvents(count, timeout);
     }

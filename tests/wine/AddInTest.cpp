@@ -78,7 +78,7 @@ TEST_F(AddIn, SetLocale_SelectsTheLanguageOfLaterMessages) {
     };
     for (const auto& row : rows) {
         c.SetLocale(row.locale);
-        c.Call(9, 1);
+        c.CallByName(u"DoAdditionalAction", 1);
         EXPECT_EQ(c.LastError(), std::make_pair(row.code, std::u16string(row.description))) << row.locale;
     }
 }
@@ -87,7 +87,7 @@ TEST_F(AddIn, Init_ResetsTheLanguageToRussian) {
     c.SetLocale(L"en_US");
     ASSERT_EQ(c.Done(), S_OK);
     ASSERT_EQ(c.Init(host), S_OK);
-    c.Call(9, 1);
+    c.CallByName(u"DoAdditionalAction", 1);
     EXPECT_EQ(c.LastError().second, u"Дополнительные действия не поддерживаются драйвером.");
 }
 
@@ -203,9 +203,9 @@ TEST_F(AddIn, LastError_DecodesEveryClassTheCommandsRaise) {
     const auto expected = std::make_pair(1L, std::u16string(u"No parameter with the specified name."));
     EXPECT_EQ(c.LastError(), expected);
     EXPECT_EQ(c.LastError(), expected) << "asking again gives the same";
-    c.Call(6, 1);  // Close with no identifier
+    c.CallByName(u"Close", 1);  // Close with no identifier
     EXPECT_EQ(c.LastError(), std::make_pair(3L, std::u16string(u"Invalid data type of the parameter Device ID.")));
-    c.Call(9, 1);
+    c.CallByName(u"DoAdditionalAction", 1);
     EXPECT_EQ(c.LastError().first, 10);
 }
 

@@ -127,7 +127,7 @@ long Component::SetParameter(const std::u16string& name, const std::u16string& v
 // ---- ConnectingComponent ---------------------------------------------------
 
 Opened ConnectingComponent::Open() {
-    const Component::CallResult r = c.Call(5, 1);
+    const Component::CallResult r = c.CallByName(u"Open", 1);
     EXPECT_EQ(r.hr, S_OK);
     return {V_I4(r.result.get()), r.textParams[0]};
 }

@@ -26,6 +26,8 @@ namespace veltra::test {
 using substitute::BesideProgram;
 using substitute::HostConnection;
 using substitute::HostEvent;
+using substitute::MakeVariantArray;
+using substitute::UniqueSafeArray;
 
 // Handles and threads of this process. Wine may run a thread of its own for
 // a while, so a leak shows as growth over many repetitions, not as one count.

@@ -9,10 +9,12 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostFixture.h"
 #include "core/common/Text.h"
+#include "host/HostWindow.h"
 
 namespace veltra::test {
 namespace {
@@ -58,52 +60,24 @@ void Passes(std::vector<Seen>& out, WPARAM vk, WPARAM ch) {
     out.push_back(Up(vk));
 }
 
-// A message-only window of the calling thread (it needs no display) that
-// records the keyboard messages it receives.
+// The host's window (it needs no display), recording the keyboard messages
+// it receives.
 class KeyWindow {
 public:
-    KeyWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VeltraKeyTestWindow";
-        ::RegisterClassW(&wc);  // fails harmlessly when already registered
-        hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
-        EXPECT_NE(hwnd_, nullptr);
-        Pump();
+    KeyWindow() : target_([this](UINT message, WPARAM wParam) { Observe(message, wParam); }) {
+        EXPECT_TRUE(target_.Ready());
         seen_.clear();
     }
-    ~KeyWindow() {
-        if (hwnd_) ::DestroyWindow(hwnd_);
-        Pump();
-    }
-    KeyWindow(const KeyWindow&) = delete;
-    KeyWindow& operator=(const KeyWindow&) = delete;
 
     // Posts one message and pumps until the queue is empty: a character that
     // TranslateMessage posts would otherwise queue up behind the next key.
     void Post(UINT message, UINT vk) {
-        const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-        const LPARAM lParam = message == WM_KEYDOWN ? 1 | scan : 1 | scan | 0xC0000000;
-        ASSERT_TRUE(::PostMessageW(hwnd_, message, vk, lParam));
-        Pump();
+        ASSERT_TRUE(target_.PostKey(message, vk));
+        substitute::PumpMessages();
     }
-    void Press(UINT vk) {
-        Post(WM_KEYDOWN, vk);
-        Post(WM_KEYUP, vk);
-    }
+    void Press(UINT vk) { target_.Press(vk); }
     void Type(const std::vector<UINT>& keys) {
         for (UINT vk : keys) Press(vk);
-    }
-
-    // PM_NOYIELD: otherwise Wine gives up the processor at each look into
-    // the queue, which only makes the measured times noisy.
-    static void Pump() {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
     }
 
     std::vector<Seen> Take() {
@@ -113,19 +87,13 @@ public:
     }
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* self = static_cast<KeyWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        }
-        auto* self = reinterpret_cast<KeyWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self && (message == WM_NULL || message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR))
-            self->seen_.push_back({message, wParam});
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    void Observe(UINT message, WPARAM wParam) {
+        if (message == WM_NULL || message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR)
+            seen_.push_back({message, wParam});
     }
 
-    HWND hwnd_ = nullptr;
-    std::vector<Seen> seen_;
+    std::vector<Seen> seen_;  // before target_: the window reports into it while it is made and destroyed
+    substitute::KeyTarget target_;
 };
 
 // "~", "4607", Tab as a scanner types them, and what the window gets.
@@ -245,7 +213,7 @@ TEST_F(Keyboard, Capture_TakesFrameAndCharactersAway_AndPostsEachCodeFromTheDisp
     for (const HostEvent& e : host.Events()) {
         EXPECT_EQ(e.source, id);
         EXPECT_EQ(e.name, u"Barcode");
-        EXPECT_NE(e.threadId, ::GetCurrentThreadId()) << "posted from the dispatch thread";
+        EXPECT_NE(e.thread, std::this_thread::get_id()) << "posted from the dispatch thread";
     }
     EXPECT_EQ(Close(id), 1);
 }
@@ -355,7 +323,7 @@ TEST_F(Keyboard, SecondObject_IsRefused_AndLeavesTheConnectedOneAlone) {
         Component other;
         ASSERT_EQ(other.Init(otherHost), S_OK);
         other.SetLocale(L"en_US");
-        EXPECT_EQ(V_I4(other.Call(5, 1).result.get()), 0) << "Open";
+        EXPECT_EQ(V_I4(other.CallByName(u"Open", 1).result.get()), 0) << "Open";
         EXPECT_EQ(other.LastError().first, 2);
         EXPECT_EQ(V_I4(other.CallWithTexts(6, 1, {id}).result.get()), 0) << "Close of the other's device";
         EXPECT_EQ(other.LastError().first, 3);
@@ -422,7 +390,7 @@ TEST(KeyboardOpen, ReportsMissingFrameKeysBeforeTheDelay_AndRefusesWithoutADelay
     };
     for (const auto& row : rows) {
         ASSERT_EQ(c.SetParameter(row.name, row.value), 1) << ToUtf8(row.name);
-        Component::CallResult r = c.Call(5, 1);
+        Component::CallResult r = c.CallByName(u"Open", 1);
         const auto [code, description] = c.LastError();
         if (row.message) {
             EXPECT_EQ(V_I4(r.result.get()), 0) << ToUtf8(row.name);

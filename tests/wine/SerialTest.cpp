@@ -159,7 +159,7 @@ TEST(SerialSettings, Open_ReportsTheFirstMissingSetting_InTheFixedOrder) {
         if (row.name) {
             ASSERT_EQ(c.SetParameter(row.name, row.value), 1) << label;
         }
-        const Component::CallResult r = c.Call(5, 1);
+        const Component::CallResult r = c.CallByName(u"Open", 1);
         EXPECT_EQ(V_I4(r.result.get()), 0) << label;
         EXPECT_EQ(r.types[0], VT_EMPTY) << label << ": no identifier on failure";
         EXPECT_EQ(c.LastError(), std::make_pair(row.code, std::u16string(row.message))) << label;

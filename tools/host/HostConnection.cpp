@@ -21,51 +21,17 @@ STDMETHODIMP HostConnection::QueryInterface(REFIID iid, void** out) {
 }
 
 void HostConnection::RefuseEvents(HRESULT result) {
-    std::lock_guard<std::mutex> guard(lock_);
     eventResult_ = result;
+    EventRecorder::RefuseEvents(FAILED(result) ? kAlways : 0);
 }
 
-void HostConnection::RefuseBufferDepth(HRESULT result) {
-    std::lock_guard<std::mutex> guard(lock_);
-    depthResult_ = result;
-}
-
-void HostConnection::SetListener(Listener listener) {
-    std::lock_guard<std::mutex> guard(listenerLock_);
-    listener_ = std::move(listener);
-}
-
-std::vector<HostEvent> HostConnection::Events() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return events_;
-}
-
-size_t HostConnection::EventCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return events_.size();
-}
-
-std::vector<long> HostConnection::BufferDepths() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return depths_;
-}
-
-size_t HostConnection::RefusedCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return refused_;
-}
-
-bool HostConnection::WaitForEvents(size_t count, std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, timeout, [&] { return events_.size() >= count; });
-}
+void HostConnection::RefuseBufferDepth(HRESULT result) { depthResult_ = result; }
 
 // The component calls in here: nothing may escape as an exception.
 
 STDMETHODIMP HostConnection::SetEventBufferDepth(long depth) {
     try {
-        std::lock_guard<std::mutex> guard(lock_);
-        depths_.push_back(depth);
+        RecordBufferDepth(depth);
         return depthResult_;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -74,20 +40,10 @@ STDMETHODIMP HostConnection::SetEventBufferDepth(long depth) {
 
 STDMETHODIMP HostConnection::ExternalEvent(BSTR source, BSTR message, BSTR data) {
     try {
-        std::lock_guard<std::mutex> order(listenerLock_);
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            if (FAILED(eventResult_)) {
-                ++refused_;
-                return eventResult_;
-            }
-        }
-        HostEvent event{FromBstr(source), FromBstr(message), FromBstr(data), ::GetCurrentThreadId()};
-        if (listener_) listener_(event);
-        std::lock_guard<std::mutex> guard(lock_);
-        events_.push_back(std::move(event));
-        changed_.notify_all();
-        return S_OK;
+        if (Offer(FromBstr(source), FromBstr(message), FromBstr(data))) return S_OK;
+        // Refused; the result may have been set back to S_OK meanwhile.
+        const HRESULT refusal = eventResult_;
+        return FAILED(refusal) ? refusal : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

@@ -7,56 +7,33 @@
 #include <oaidl.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "com/host/AddInLib.h"
+#include "host/HostEvents.h"
 
 namespace veltra::substitute {
 
-struct HostEvent {
-    std::u16string source;
-    std::u16string name;
-    std::u16string data;
-    DWORD threadId;  // the thread that posted it
-};
-
 // Answers IDispatch, IAsyncEvent, IErrorLog, IStatusLine and IExtWndsSupport;
-// records buffer depths and accepted events; can be told to refuse them.
-// Safe to call from any thread. Lives on the stack or as a member: it counts
-// references but never deletes itself, so it must outlive the component's
-// hold on it (Done releases that).
-class HostConnection final : public IDispatch,
+// records buffer depths and accepted events (EventRecorder); can be told to
+// refuse them. Safe to call from any thread. Lives on the stack or as a
+// member: it counts references but never deletes itself, so it must outlive
+// the component's hold on it (Done releases that).
+class HostConnection final : public EventRecorder,
+                             public IDispatch,
                              public IAsyncEvent,
                              public IErrorLog,
                              public IStatusLine,
                              public IExtWndsSupport {
 public:
-    using Listener = std::function<void(const HostEvent&)>;
-
     HostConnection() = default;
     HostConnection(const HostConnection&) = delete;
     HostConnection& operator=(const HostConnection&) = delete;
 
     // Whether QueryInterface answers for IAsyncEvent (a host without events).
     void OfferAsyncEvent(bool offer) { offerAsyncEvent_ = offer; }
-    void RefuseEvents(HRESULT result);  // S_OK accepts again
+    // Every event is answered `result` until told S_OK again.
+    void RefuseEvents(HRESULT result);
     void RefuseBufferDepth(HRESULT result);
-    // Called with each event the host accepts, on the thread that posts it,
-    // one event at a time and before waiters see it counted. It must not
-    // call SetListener; an empty function ends the listening.
-    void SetListener(Listener listener);
-
-    std::vector<HostEvent> Events() const;
-    size_t EventCount() const;
-    std::vector<long> BufferDepths() const;
-    size_t RefusedCount() const;
-    // Waits until at least count events were accepted; false on time-out.
-    bool WaitForEvents(size_t count, std::chrono::milliseconds timeout) const;
     LONG References() const { return refs_; }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
@@ -82,17 +59,8 @@ public:
     STDMETHODIMP UnusedSlot3() override { return E_NOTIMPL; }
 
 private:
-    mutable std::mutex lock_;  // the records below
-    mutable std::condition_variable changed_;
-    std::vector<HostEvent> events_;
-    std::vector<long> depths_;
-    HRESULT eventResult_ = S_OK;
-    HRESULT depthResult_ = S_OK;
-    size_t refused_ = 0;
-
-    std::mutex listenerLock_;  // the listener, and one event at a time through it
-    Listener listener_;
-
+    std::atomic<HRESULT> eventResult_{S_OK};
+    std::atomic<HRESULT> depthResult_{S_OK};
     std::atomic<bool> offerAsyncEvent_{true};
     volatile LONG refs_ = 0;
 };

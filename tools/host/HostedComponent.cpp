@@ -1,8 +1,16 @@
 #include "host/HostedComponent.h"
 
+#include <new>
+
 #include "host/HostConnection.h"
 
 namespace veltra::substitute {
+
+UniqueSafeArray MakeVariantArray(long count) {
+    SAFEARRAY* array = ::SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count));
+    if (!array) throw std::bad_alloc();
+    return UniqueSafeArray(array);
+}
 
 std::u16string VariantText(const VARIANT* value) {
     Variant text;

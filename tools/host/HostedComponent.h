@@ -18,6 +18,17 @@ class HostConnection;
 
 constexpr wchar_t kProgId[] = L"AddIn.VeltraScanner";
 
+struct SafeArrayTraits {
+    static SAFEARRAY* empty() noexcept { return nullptr; }
+    static bool is_empty(SAFEARRAY* a) noexcept { return a == nullptr; }
+    static void close(SAFEARRAY* a) noexcept { ::SafeArrayDestroy(a); }
+};
+using UniqueSafeArray = Unique<SAFEARRAY*, SafeArrayTraits>;
+
+// A one-dimensional array of `count` empty variants, indexed from 0: the
+// parameter array a host hands to a component. Throws std::bad_alloc.
+UniqueSafeArray MakeVariantArray(long count);
+
 // A value as text (VariantChangeType to VT_BSTR); "" when it has none.
 std::u16string VariantText(const VARIANT* value);
 

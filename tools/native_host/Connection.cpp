@@ -6,39 +6,9 @@
 
 namespace veltra::substitute::native {
 
-void Connection::RefuseEvents(size_t count) {
-    std::lock_guard<std::mutex> guard(lock_);
-    refuseEvents_ = count;
-}
-
 void Connection::RefuseBufferDepth(bool refuse) {
     std::lock_guard<std::mutex> guard(lock_);
     refuseDepth_ = refuse;
-}
-
-void Connection::SetListener(Listener listener) {
-    std::lock_guard<std::mutex> guard(listenerLock_);
-    listener_ = std::move(listener);
-}
-
-std::vector<HostEvent> Connection::Events() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return events_;
-}
-
-size_t Connection::EventCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return events_.size();
-}
-
-size_t Connection::RefusedCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return refused_;
-}
-
-bool Connection::WaitForEvents(size_t count, std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, timeout, [&] { return events_.size() >= count; });
 }
 
 std::vector<AddedError> Connection::Errors() const {
@@ -49,11 +19,6 @@ std::vector<AddedError> Connection::Errors() const {
 bool Connection::WaitForErrors(size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> guard(lock_);
     return changed_.wait_for(guard, timeout, [&] { return errors_.size() >= count; });
-}
-
-std::vector<long> Connection::BufferDepths() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return depths_;
 }
 
 size_t Connection::CleanCount() const {
@@ -122,9 +87,12 @@ bool Connection::RegisterProfileAs(WCHAR_T*) {
 
 bool Connection::SetEventBufferDepth(long depth) {
     try {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (!Attached()) return false;
+        }
+        RecordBufferDepth(depth);
         std::lock_guard<std::mutex> guard(lock_);
-        if (!Attached()) return false;
-        depths_.push_back(depth);
         if (refuseDepth_ || depth < 1) return false;
         depth_ = depth;
         return true;
@@ -141,22 +109,11 @@ long Connection::GetEventBufferDepth() {
 
 bool Connection::ExternalEvent(WCHAR_T* source, WCHAR_T* message, WCHAR_T* data) {
     try {
-        std::lock_guard<std::mutex> order(listenerLock_);
         {
             std::lock_guard<std::mutex> guard(lock_);
             if (!Attached()) return false;
-            if (refuseEvents_ > 0) {
-                if (refuseEvents_ != kAlways) --refuseEvents_;
-                ++refused_;
-                return false;
-            }
         }
-        HostEvent event{FromNative(source), FromNative(message), FromNative(data), std::this_thread::get_id()};
-        if (listener_) listener_(event);
-        std::lock_guard<std::mutex> guard(lock_);
-        events_.push_back(std::move(event));
-        changed_.notify_all();
-        return true;
+        return Offer(FromNative(source), FromNative(message), FromNative(data));
     } catch (...) {
         return false;
     }

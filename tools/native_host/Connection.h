@@ -6,23 +6,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <functional>
-#include <limits>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "host/HostEvents.h"
 #include "native/api/NativeApi.h"
 
 namespace veltra::substitute::native {
 
-struct HostEvent {
-    std::u16string source;
-    std::u16string name;
-    std::u16string data;
-    std::thread::id thread;  // the thread that posted it
-};
+using substitute::HostEvent;
 
 struct AddedError {
     unsigned short code;
@@ -31,37 +24,20 @@ struct AddedError {
     long scode;
 };
 
-// Safe to call from any thread: the component posts events from threads of
-// its own. Outlives the component's hold on it (Done ends that); calls that
-// arrive while no component holds it (before Init, after Done) are counted as
-// late calls and answered false.
-class Connection final : public IAddInDefBase {
+// Records events and buffer depths as EventRecorder, and the errors the
+// component reports. Safe to call from any thread: the component posts events
+// from threads of its own. Outlives the component's hold on it (Done ends
+// that); calls that arrive while no component holds it (before Init, after
+// Done) are counted as late calls and answered false.
+class Connection final : public EventRecorder, public IAddInDefBase {
 public:
-    using Listener = std::function<void(const HostEvent&)>;
-    static constexpr size_t kAlways = std::numeric_limits<size_t>::max();
-
     Connection() = default;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // The next `count` events are answered false and not recorded; kAlways
-    // refuses until RefuseEvents(0).
-    void RefuseEvents(size_t count);
     void RefuseBufferDepth(bool refuse);
-    // Called with each event the host accepts, on the thread that posts it,
-    // one event at a time and before waiters see it counted. It must not
-    // call SetListener; an empty function ends the listening.
-    void SetListener(Listener listener);
-
-    std::vector<HostEvent> Events() const;
-    size_t EventCount() const;
-    size_t RefusedCount() const;
-    // Waits until at least count events were accepted; false on time-out.
-    bool WaitForEvents(size_t count, std::chrono::milliseconds timeout) const;
     std::vector<AddedError> Errors() const;
     bool WaitForErrors(size_t count, std::chrono::milliseconds timeout) const;
-    // Every depth asked for, refused ones too.
-    std::vector<long> BufferDepths() const;
     size_t CleanCount() const;          // CleanEventBuffer calls
     std::u16string StatusLine() const;  // "" after ResetStatusLine
     size_t LateCalls() const;
@@ -89,19 +65,12 @@ private:
     mutable std::mutex lock_;  // the records below
     mutable std::condition_variable changed_;
     bool attached_ = false;
-    std::vector<HostEvent> events_;
     std::vector<AddedError> errors_;
-    std::vector<long> depths_;
     long depth_ = 1;
-    size_t refuseEvents_ = 0;
     bool refuseDepth_ = false;
-    size_t refused_ = 0;
     size_t cleans_ = 0;
     size_t lateCalls_ = 0;
     std::u16string statusLine_;
-
-    std::mutex listenerLock_;  // the listener, and one event at a time through it
-    Listener listener_;
 };
 
 }  // namespace veltra::substitute::native

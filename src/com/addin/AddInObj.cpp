@@ -31,12 +31,10 @@ HRESULT ReturnText(const char16_t* text, BSTR* out) noexcept {
     ::SysFreeString(*out);
     *out = nullptr;
     if (!text) return S_FALSE;
-    try {
+    return AtComEdge(E_OUTOFMEMORY, [&] {
         *out = MakeBstr(text).release();
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT ReturnNumber(int32_t number, long* out) noexcept {
@@ -124,23 +122,19 @@ STDMETHODIMP AddInObject::Done() {
 
 STDMETHODIMP AddInObject::GetInfo(SAFEARRAY** info) {
     if (!info) return E_POINTER;
-    try {
+    return AtComEdge(E_OUTOFMEMORY, [&] {
         ParamArray(*info).WriteText(0, kComponentVersion);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 // ---- ILocale ---------------------------------------------------------------
 
 STDMETHODIMP AddInObject::SetLocale(BSTR locale) {
-    try {
+    return AtComEdge(E_OUTOFMEMORY, [&] {
         SelectLanguage(FromBstr(locale));
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 // ---- ILanguageExtender: names ----------------------------------------------
@@ -158,12 +152,8 @@ STDMETHODIMP AddInObject::GetNProps(long* count) {
 
 STDMETHODIMP AddInObject::FindProp(BSTR name, long* number) {
     if (!number) return E_POINTER;
-    try {
-        return ReturnNumber(FindPropNumber(FromBstr(name)), number);
-    } catch (...) {
-        *number = -1;
-        return E_OUTOFMEMORY;
-    }
+    *number = -1;
+    return AtComEdge(E_OUTOFMEMORY, [&] { return ReturnNumber(FindPropNumber(FromBstr(name)), number); });
 }
 
 STDMETHODIMP AddInObject::GetPropName(long number, long alias, BSTR* name) {
@@ -179,12 +169,8 @@ STDMETHODIMP AddInObject::GetNMethods(long* count) {
 
 STDMETHODIMP AddInObject::FindMethod(BSTR name, long* number) {
     if (!number) return E_POINTER;
-    try {
-        return ReturnNumber(FindMethodNumber(FromBstr(name)), number);
-    } catch (...) {
-        *number = -1;
-        return E_OUTOFMEMORY;
-    }
+    *number = -1;
+    return AtComEdge(E_OUTOFMEMORY, [&] { return ReturnNumber(FindMethodNumber(FromBstr(name)), number); });
 }
 
 STDMETHODIMP AddInObject::GetMethodName(long number, long alias, BSTR* name) {
@@ -290,6 +276,14 @@ STDMETHODIMP AddInObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIAN
 }
 
 // ---- ISupportErrorInfo -----------------------------------------------------
+
+// The platform's add-in contract has the object answer S_OK for each of its
+// own interfaces, and a host may rely on the answer; no call of the object
+// places an error object on the thread. Every failure it returns is of the
+// call itself (a null pointer, memory, IDispatch refused), or, from Init, the
+// host's own SetEventBufferDepth result with the host's own error object.
+// Driver errors never become failure results: they answer S_OK and go to
+// GetLastError.
 
 STDMETHODIMP AddInObject::InterfaceSupportsErrorInfo(REFIID iid) {
     for (const IID* known :

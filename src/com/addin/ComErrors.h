@@ -15,4 +15,16 @@ void CheckHostCall(HRESULT hr);
 // so GetLastError reports it as an error of no known class.
 [[noreturn]] void RaisePlatformError(HRESULT hr);
 
+// The edge of the COM face for every call that is not a driver command (those
+// go through GuardHostCall): whatever the work raises, out of memory as a
+// rule, becomes the result `failure`; no last error is stored.
+template <class Work>
+HRESULT AtComEdge(HRESULT failure, Work&& work) noexcept {
+    try {
+        return work();
+    } catch (...) {
+        return failure;
+    }
+}
+
 }  // namespace veltra

@@ -10,12 +10,6 @@ UniqueBstr MakeBstr(const std::u16string& text) {
     return UniqueBstr(b);
 }
 
-UniqueSafeArray MakeVariantArray(long count) {
-    SAFEARRAY* array = ::SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count));
-    if (!array) throw std::bad_alloc();
-    return UniqueSafeArray(array);
-}
-
 std::u16string FromBstr(BSTR text) {
     if (!text) return std::u16string();
     return std::u16string(reinterpret_cast<const char16_t*>(text), ::SysStringLen(text));

@@ -1,5 +1,5 @@
-// RAII owners of COM resources: texts (BSTR), variants, parameter arrays and
-// interface pointers. Glue of the COM face.
+// RAII owners of COM resources: texts (BSTR), variants and interface
+// pointers. Glue of the COM face.
 #pragma once
 
 #include <windows.h>
@@ -62,17 +62,6 @@ private:
     VARIANT v_{};
 };
 
-struct SafeArrayTraits {
-    static SAFEARRAY* empty() noexcept { return nullptr; }
-    static bool is_empty(SAFEARRAY* a) noexcept { return a == nullptr; }
-    static void close(SAFEARRAY* a) noexcept { ::SafeArrayDestroy(a); }
-};
-using UniqueSafeArray = Unique<SAFEARRAY*, SafeArrayTraits>;
-
-// A one-dimensional array of `count` empty variants, indexed from 0: the
-// parameter array a host hands to a component. Throws std::bad_alloc.
-UniqueSafeArray MakeVariantArray(long count);
-
 // A COM interface pointer that releases itself.
 template <class T>
 class ComPtr {
@@ -81,6 +70,13 @@ public:
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
     ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            reset();
+            p_ = std::exchange(other.p_, nullptr);
+        }
+        return *this;
+    }
     ~ComPtr() { reset(); }
 
     T* get() const noexcept { return p_; }

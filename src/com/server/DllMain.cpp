@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "com/addin/ComErrors.h"
 #include "com/host/AddInLib.h"
 #include "com/server/ClassFactory.h"
 #include "com/server/Registration.h"
@@ -22,11 +23,11 @@ bool g_PerUser = false;  // process-wide; DllInstall sets and restores it
 void ReadRegistrationSwitches() noexcept {
     const wchar_t* commandLine = ::GetCommandLineW();
     if (!commandLine) return;
-    try {
+    AtComEdge(E_OUTOFMEMORY, [&] {  // out of memory: the switch stays as it was
         const std::wstring line(commandLine);
         g_PerUser = PerUserFromCommandLine(std::u16string(line.begin(), line.end()), g_PerUser);
-    } catch (...) {
-    }
+        return S_OK;
+    });
 }
 
 }  // namespace
@@ -65,13 +66,12 @@ HRESULT WINAPI DllUnregisterServer() { return Unregister(g_PerUser); }
 
 HRESULT WINAPI DllInstall(BOOL install, LPCWSTR commandLine) {
     const bool saved = g_PerUser;
-    try {
+    HRESULT hr = AtComEdge(E_OUTOFMEMORY, [&] {
         const std::wstring line = commandLine ? commandLine : L"";
         g_PerUser = EqualsIgnoringAsciiCase(std::u16string(line.begin(), line.end()), u"user");
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    HRESULT hr;
+        return S_OK;
+    });
+    if (FAILED(hr)) return hr;
     if (install) {
         hr = DllRegisterServer();
         if (hr == E_FAIL) DllUnregisterServer();  // remove what was written

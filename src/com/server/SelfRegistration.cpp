@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "com/addin/ComErrors.h"
 #include "com/server/Registration.h"
 #include "core/common/Win32Owners.h"
 
@@ -43,7 +44,7 @@ HKEY Root(bool perUser) { return perUser ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT
 }  // namespace
 
 HRESULT Register(HMODULE module, bool perUser) noexcept {
-    try {
+    return AtComEdge(E_FAIL, [&]() -> HRESULT {
         const std::wstring path = ServerPath(module);
         if (path.empty()) return E_FAIL;
         const std::u16string serverPath(path.begin(), path.end());
@@ -62,19 +63,15 @@ HRESULT Register(HMODULE module, bool perUser) noexcept {
                 return E_FAIL;
         }
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT Unregister(bool perUser) noexcept {
-    try {
+    return AtComEdge(E_FAIL, [&] {
         for (const std::u16string& key : UnregistrationKeys(perUser))
             ::RegDeleteKeyW(Root(perUser), Wide(key).c_str());  // errors ignored: a key may be absent or still used
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 }  // namespace veltra

@@ -2,15 +2,15 @@
 
 namespace veltra {
 
-void CodeQueues::Append(QueueId which, std::u16string text) {
+void CodeQueues::Append(QueueId which, QueueEntry entry) {
     {
         std::lock_guard<std::mutex> lock(lock_);
-        Queue(which).push_back(std::move(text));
+        Queue(which).push_back(std::move(entry));
     }
     changed_.notify_all();
 }
 
-std::optional<std::u16string> CodeQueues::Front(QueueId which) const {
+std::optional<QueueEntry> CodeQueues::Front(QueueId which) const {
     std::lock_guard<std::mutex> lock(lock_);
     const auto& queue = Queue(which);
     if (queue.empty()) return std::nullopt;

@@ -18,13 +18,33 @@ namespace veltra {
 
 enum class QueueId { Keyboard, Serial };
 
+// One entry of a code queue: a code as received, or what the serial reader
+// met instead of one. The kind travels beside the text, so no code can be
+// mistaken for an entry of another kind whatever it reads.
+struct QueueEntry {
+    enum class Kind {
+        Code,        // a code, its text as received
+        Unreadable,  // a serial burst that held a byte no key of the layout makes
+        LineLost,    // a serial read failed: the port went away or its device was unplugged
+    };
+    Kind kind = Kind::Code;
+    std::u16string text;  // the code's text; empty for the other kinds
+
+    static QueueEntry Code(std::u16string text) { return {Kind::Code, std::move(text)}; }
+    static QueueEntry Unreadable() { return {Kind::Unreadable, {}}; }
+    static QueueEntry LineLost() { return {Kind::LineLost, {}}; }
+
+    friend bool operator==(const QueueEntry& a, const QueueEntry& b) { return a.kind == b.kind && a.text == b.text; }
+    friend bool operator!=(const QueueEntry& a, const QueueEntry& b) { return !(a == b); }
+};
+
 class CodeQueues {
 public:
     // Appends at the end and wakes the waiters. Throws std::bad_alloc only.
-    void Append(QueueId which, std::u16string text);
+    void Append(QueueId which, QueueEntry entry);
 
     // A copy of the oldest entry, or nothing when the queue is empty.
-    std::optional<std::u16string> Front(QueueId which) const;
+    std::optional<QueueEntry> Front(QueueId which) const;
 
     // Removes the oldest entry, if any. Only the one consumer removes, and
     // producers only append, so the entry that consumer last read with Front
@@ -55,15 +75,15 @@ public:
     void WakeWaiters() const;
 
 private:
-    std::deque<std::u16string>& Queue(QueueId which) { return which == QueueId::Keyboard ? keyboard_ : serial_; }
-    const std::deque<std::u16string>& Queue(QueueId which) const {
+    std::deque<QueueEntry>& Queue(QueueId which) { return which == QueueId::Keyboard ? keyboard_ : serial_; }
+    const std::deque<QueueEntry>& Queue(QueueId which) const {
         return which == QueueId::Keyboard ? keyboard_ : serial_;
     }
 
     mutable std::mutex lock_;
     mutable std::condition_variable changed_;
-    std::deque<std::u16string> keyboard_;
-    std::deque<std::u16string> serial_;
+    std::deque<QueueEntry> keyboard_;
+    std::deque<QueueEntry> serial_;
 };
 
 }  // namespace veltra

@@ -69,7 +69,7 @@ int32_t Connection::Open(Holder holder, EventSink& sink, bool mayUsePort) {
     return deviceId_;
 }
 
-int Connection::Close(Holder holder) {
+void Connection::Close(Holder holder) {
     if (HeldElsewhere(holder)) Raise(Msg::CloseDeviceNotFound);  // not this object's to close
     const int32_t id = deviceId_;
     const bool keyboard = id == hook_.DeviceId();
@@ -82,7 +82,6 @@ int Connection::Close(Holder holder) {
         StopDispatch();
         CloseSerial();
     }
-    return 1;
 }
 
 void Connection::Stop(Holder holder) noexcept {

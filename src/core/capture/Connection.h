@@ -50,10 +50,10 @@ public:
     // or step that failed and leaves nothing running.
     int32_t Open(Holder holder, EventSink& sink, bool mayUsePort);
 
-    // Disconnects the device whose identifier was handed out last; returns 1.
-    // Raises CloseDeviceNotFound when another object holds the connection or
-    // the identifier is neither the last hook's nor the last port's.
-    int Close(Holder holder);
+    // Disconnects the device whose identifier was handed out last. Raises
+    // CloseDeviceNotFound when another object holds the connection or the
+    // identifier is neither the last hook's nor the last port's.
+    void Close(Holder holder);
 
     // Stops the holder's connection, if it has one: the dispatch thread ends
     // first, then the serial reader and the port, or the hook.

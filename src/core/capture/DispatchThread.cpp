@@ -2,7 +2,6 @@
 
 #include <system_error>
 
-#include "core/capture/SerialDecode.h"
 #include "core/common/Messages.h"
 #include "core/common/Text.h"
 
@@ -38,7 +37,7 @@ DispatchThread::DispatchThread(DispatchHost& host, CodeQueues& queues, DispatchP
 
 void DispatchThread::Start() {
     try {
-        worker_.Start([this] { return Run(); });
+        worker_.Start([this] { Run(); });
     } catch (const std::system_error&) {
         Raise(Msg::DispatchFailure);
     }
@@ -48,7 +47,7 @@ void DispatchThread::Stop() {
     worker_.Stop([this] { queues_.WakeWaiters(); });
 }
 
-std::optional<std::u16string> DispatchThread::Run() {
+void DispatchThread::Run() {
     // The catalogue's own texts, in the language of the start.
     const std::u16string& barcodeName = Text(Msg::BarcodeEvent);
     const std::u16string& driverErrorName = Text(Msg::DriverErrorEvent);
@@ -60,11 +59,8 @@ std::optional<std::u16string> DispatchThread::Run() {
             else if (pass == Pass::Idle)
                 queues_.WaitForEntry([this] { return QueueOf(host_.Mode()); }, stop, std::nullopt);
         } while (!stop);
-        return std::nullopt;
     } catch (...) {
-        g_ErrorText = Text(Msg::DispatchFailure);
         TellHostOfFailure(driverErrorName);
-        return g_ErrorText;
     }
 }
 
@@ -79,25 +75,30 @@ void DispatchThread::TellHostOfFailure(const std::u16string& driverErrorName) no
 DispatchThread::Pass DispatchThread::RunPass(const std::u16string& barcodeName, const std::u16string& driverErrorName) {
     const std::optional<QueueId> queue = QueueOf(host_.Mode());
     if (!queue) return Pass::Idle;
-    std::optional<std::u16string> entry = queues_.Front(*queue);
+    std::optional<QueueEntry> entry = queues_.Front(*queue);
     if (!entry) return Pass::Idle;
 
     const std::u16string* name = &barcodeName;
     std::u16string data;
-    if (*queue == QueueId::Keyboard) {
-        data = std::move(*entry);
-    } else if (*entry == u"Error") {
+    switch (entry->kind) {
+    case QueueEntry::Kind::Code:
+        if (*queue == QueueId::Keyboard) {
+            data = std::move(entry->text);
+        } else if (entry->text.empty()) {
+            queues_.PopFront(*queue);  // no text to post
+            return Pass::Done;
+        } else {
+            data = TrimControls(entry->text);
+        }
+        break;
+    case QueueEntry::Kind::Unreadable:
         name = &driverErrorName;
         data = Text(Msg::BadSerialData);
-        g_ErrorText = data;
-    } else if (*entry == kLineLostEntry) {
+        break;
+    case QueueEntry::Kind::LineLost:
         name = &driverErrorName;
         data = EventText(Msg::PortReadFailed);
-    } else if (entry->empty()) {
-        queues_.PopFront(*queue);  // no text to post
-        return Pass::Done;
-    } else {
-        data = TrimControls(*entry);
+        break;
     }
 
     // The queue lock is not held here: the host's thread appends under it

@@ -71,16 +71,15 @@ public:
     // A pass takes the queue of host.Mode(), reads its oldest entry, posts it
     // without holding the queue lock, and removes it only once the host has
     // accepted it: a refused entry stays at the head, later entries wait
-    // behind it, nothing is lost. Keyboard entries are posted as queued;
-    // serial entries trimmed of blanks and control characters, and the entry
-    // u"Error" as the driver-error event with the BadSerialData text of the
-    // language of the moment (also left in g_ErrorText), and the entry
-    // kLineLostEntry as the driver-error event with the PortReadFailed text
-    // without its class character. The source is the decimal host.DeviceId()
-    // of the moment of posting. Any failure other than a refused posting ends
-    // the loop with DispatchFailure in g_ErrorText (and in EndError), and the
-    // host is told once, with that text as a driver-error event (no class
-    // character) if it takes it.
+    // behind it, nothing is lost. Keyboard codes are posted as queued, serial
+    // codes trimmed of blanks and control characters (an empty one is
+    // dropped); an unreadable burst as the driver-error event with the
+    // BadSerialData text of the language of the moment, and a lost line as
+    // the driver-error event with the PortReadFailed text without its class
+    // character. The source is the decimal host.DeviceId() of the moment of
+    // posting. Any failure other than a refused posting ends the loop, and
+    // the host is told once, with the DispatchFailure text as a driver-error
+    // event (no class character) if it takes it.
     void Start();
 
     // Asks the loop to end and waits for it: it ends after the pass in
@@ -92,16 +91,10 @@ public:
     // at the next append.
     void Wake() { queues_.WakeWaiters(); }
 
-    // Waits up to timeout for the loop to end by itself; true when it has.
-    bool WaitFinished(std::chrono::milliseconds timeout) { return worker_.WaitFinished(timeout); }
-
-    // The message the loop ended with; empty while running and after a stop.
-    std::optional<std::u16string> EndError() { return worker_.EndError(); }
-
 private:
     enum class Pass { Idle, Done, Refused };
 
-    std::optional<std::u16string> Run();
+    void Run();
     void TellHostOfFailure(const std::u16string& driverErrorName) noexcept;
     Pass RunPass(const std::u16string& barcodeName, const std::u16string& driverErrorName);
 

@@ -16,7 +16,7 @@ SerialReader::SerialReader(SerialPort& port, CodeQueues& queues, IsLayoutKey isL
 
 void SerialReader::Start() {
     try {
-        worker_.Start([this] { return Run(); });
+        worker_.Start([this] { Run(); });
     } catch (const std::system_error&) {
         Raise(Msg::PortThreadFailed);
     }
@@ -56,21 +56,18 @@ bool SerialReader::Reopen() {
     return false;
 }
 
-std::optional<std::u16string> SerialReader::Run() {
+void SerialReader::Run() {
     try {
         std::array<uint8_t, 1024> buffer{};
         do {
             if (ReadOnce(buffer.data(), buffer.size())) continue;
             Trace(u"COM порт потерян");
-            queues_.Append(QueueId::Serial, kLineLostEntry);
+            queues_.Append(QueueId::Serial, QueueEntry::LineLost());
             port_.Close();
             if (!Reopen()) break;
         } while (!worker_.StopRequest());
-        return std::nullopt;
     } catch (...) {
-        // Memory running out: the loop cannot go on reliably.
-        g_ErrorText = Text(Msg::PortReadFailed);
-        return g_ErrorText;
+        // Memory running out: the loop cannot go on reliably, and ends.
     }
 }
 

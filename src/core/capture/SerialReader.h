@@ -26,7 +26,7 @@ public:
 
     // Starts the read loop: read one burst, hand it to AcceptBurst, then look
     // at the stop request; the first read always happens. A read that fails
-    // (or throws) means the line is lost: kLineLostEntry is queued once, the
+    // (or throws) means the line is lost: a LineLost entry is queued once, the
     // port is closed, and about once a second the reader opens it again with
     // the same name and settings until that succeeds (reading goes on) or a
     // stop is requested. Raises PortThreadFailed when no thread can be
@@ -40,14 +40,8 @@ public:
     // or never started.
     void Stop();
 
-    // Waits up to timeout for the loop to end by itself; true when it has.
-    bool WaitFinished(std::chrono::milliseconds timeout) { return worker_.WaitFinished(timeout); }
-
-    // The message the loop ended with; empty while running and after a stop.
-    std::optional<std::u16string> EndError() { return worker_.EndError(); }
-
 private:
-    std::optional<std::u16string> Run();
+    void Run();
     bool ReadOnce(uint8_t* buffer, size_t capacity);
     bool Reopen();
 

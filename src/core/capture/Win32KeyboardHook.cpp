@@ -58,7 +58,7 @@ void Win32KeyboardHook::ApplyLayout(LayoutAction action) {
 void Win32KeyboardHook::Handle(MSG& msg, const HookMessage& m) {
     const KeyFramerConfig& config = config_.Get(settings_->prefix, settings_->suffix, settings_->timeLimitMs);
     KeyVerdict verdict = framer_.OnMessage(m, ::GetTickCount64(), config);
-    if (verdict.code) queues_->Append(QueueId::Keyboard, std::move(*verdict.code));
+    if (verdict.code) queues_->Append(QueueId::Keyboard, QueueEntry::Code(std::move(*verdict.code)));
     ApplyLayout(verdict.layout);
     if (verdict.swallow) msg.message = WM_NULL;  // the host's loop sees a null message instead
 }
@@ -81,10 +81,7 @@ LRESULT CALLBACK Win32KeyboardHook::Procedure(int code, WPARAM removeFlag, LPARA
     try {
         self->Handle(*msg, m);
     } catch (...) {
-        try {
-            g_ErrorText = Text(Msg::HookFailure);
-        } catch (...) {
-        }
+        // Memory ran out: this code is lost, the host's messages go on.
     }
     ::CallNextHookEx(hook, code, removeFlag, message);
     return 0;

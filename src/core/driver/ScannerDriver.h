@@ -99,9 +99,9 @@ public:
 
 private:
     void StoreSetting(int32_t number, const std::u16string& text);
-    // Open raises its failure; Close returns 1 or raises.
+    // Each raises its failure.
     void Open();
-    int Close() { return connection_.Close(this); }
+    void Close() { connection_.Close(this); }
 
     // What the property interface last received: the text the host wrote,
     // even one the setter then rejected, as the property reads it back.

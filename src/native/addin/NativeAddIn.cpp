@@ -10,14 +10,22 @@ namespace veltra {
 
 namespace {
 
-// What a host text converts to when it is not even readable.
+// The edge of the Native API face for every call that is not a driver command
+// (those go through GuardHostCall): whatever the work raises, out of memory as
+// a rule, becomes the answer `failure`; no last error is stored.
+template <class Answer, class Work>
+Answer AtNativeEdge(Answer failure, Work&& work) noexcept {
+    try {
+        return work();
+    } catch (...) {
+        return failure;
+    }
+}
+
+// A name's number; -1 for an unknown name and a text that is not even readable.
 int32_t FindOrNone(int32_t (*find)(const std::u16string&), const WCHAR_T* name) noexcept {
     if (!name) return -1;
-    try {
-        return find(FromHostText(name));
-    } catch (...) {
-        return -1;
-    }
+    return AtNativeEdge(int32_t{-1}, [&] { return find(FromHostText(name)); });
 }
 
 std::basic_string<WCHAR_T> ToHostText(const std::u16string& text) {
@@ -62,11 +70,7 @@ void NativeAddIn::Done() {
 
 const WCHAR_T* NativeAddIn::HandOverName(const char16_t* name) noexcept {
     if (!name) return nullptr;
-    try {
-        return HandOverText(memory_, name);
-    } catch (...) {
-        return nullptr;
-    }
+    return AtNativeEdge<const WCHAR_T*>(nullptr, [&] { return HandOverText(memory_, name); });
 }
 
 bool NativeAddIn::RegisterExtensionAs(WCHAR_T** name) {
@@ -153,11 +157,10 @@ bool NativeAddIn::CallAsFunc(long method, tVariant* result, tVariant* params, lo
 // ---- LocaleBase, UserLanguageBase ----------------------------------------------
 
 void NativeAddIn::SetLocale(const WCHAR_T* locale) {
-    try {
+    AtNativeEdge(false, [&] {  // out of memory: the language stays as it was
         SelectLanguage(FromHostText(locale));
-    } catch (...) {
-        // out of memory: the language stays as it was
-    }
+        return true;
+    });
 }
 
 // The COM face knows only the locale; so that both faces answer alike, the
