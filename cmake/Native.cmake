@@ -13,8 +13,13 @@ endif()
 
 # Debian's prebuilt GoogleTest (libgtest-dev): one build for every native
 # tree. It is not instrumented, which the sanitizers do not need: they check
-# the code under test, and intercept the locks gtest takes.
-find_package(GTest REQUIRED)
+# the code under test, and intercept the locks gtest takes. The release trees
+# build it from its sources with their own C++ runtime and architecture.
+if(VELTRA_PORTABLE_RUNTIME)
+  include(cmake/GTest.cmake)
+else()
+  find_package(GTest REQUIRED)
+endif()
 find_package(Threads REQUIRED)
 include(GoogleTest)
 
@@ -50,8 +55,14 @@ else()
   add_executable(logic_tests ${logic_test_sources} ${VELTRA_POSIX_TESTS} ${VELTRA_FACE_TESTS}
                  tests/faces/LinuxLineTest.cpp)
   # util: openpty, for the pseudo-terminals the serial port's tests read.
+  if(VELTRA_PORTABLE_RUNTIME)
+    # libutil by its file name: from glibc 2.34 on only the file itself is there.
+    set(veltra_libutil -Wl,--push-state,--no-as-needed -l:libutil.so.1 -Wl,--pop-state)
+  else()
+    set(veltra_libutil util)
+  endif()
   target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic veltra_native_host
-                        GTest::gtest_main Threads::Threads util)
+                        GTest::gtest_main Threads::Threads ${veltra_libutil})
   target_include_directories(logic_tests PRIVATE tests/faces)
   target_compile_definitions(logic_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
   add_dependencies(logic_tests VeltraScannerNative)
@@ -81,7 +92,11 @@ else()
   target_link_options(VeltraScannerNative PRIVATE
     -Wl,--version-script=${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map -Wl,-z,nodelete)
   set_target_properties(VeltraScannerNative PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/src/native/server/VeltraScannerNative.map)
-  if(NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
+  if(VELTRA_PORTABLE_RUNTIME)
+    # The release trees link LLVM's C++ runtime into everything (the toolchain
+    # file), bound to glibc 2.17's functions.
+    target_link_options(VeltraScannerNative PRIVATE -Wl,--no-undefined)
+  elseif(NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
     # Nothing is left undefined, and the library carries its own C++ runtime:
     # the platform's client brings another, or none. (Under a sanitizer the
     # test program provides the sanitizer's runtime.)
@@ -95,9 +110,14 @@ else()
   set_target_properties(veltra_native_host PROPERTIES UNITY_BUILD ON)
 endif()
 
+if(VELTRA_PORTABLE_RUNTIME)
+  include(cmake/PortableRuntime.cmake)
+endif()
+
 # The plain tree alone: the host's own tests against a library of their own,
-# and the test bench. The sanitizer trees check the product; these are tools.
-if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
+# and the test bench. The sanitizer and release trees check the product; these
+# are tools.
+if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN AND NOT VELTRA_PORTABLE_RUNTIME)
   add_library(FakeComponent SHARED ${VELTRA_FAKE_COMPONENT_SOURCES})
   set_target_properties(FakeComponent PROPERTIES PREFIX "")
   target_include_directories(FakeComponent PRIVATE src)

@@ -1,0 +1,41 @@
+# The Linux trees as released (toolchain cmake/linux-portable.cmake): the
+# Native API library, and the programs built beside it, call no C library
+# function newer than glibc 2.17. Each name below is wrapped at the link
+# (-Wl,--wrap): every call to it, the static C++ runtime's too, goes to its
+# __wrap_ function in cmake/Glibc217.cpp, which binds it to its older
+# version or does without it. tools/check_linux_symbols.sh checks the result.
+set(VELTRA_GLIBC217_WRAPPED
+  pthread_create pthread_detach pthread_join pthread_once pthread_key_create pthread_getspecific
+  pthread_setspecific pthread_mutex_trylock pthread_mutexattr_init pthread_mutexattr_destroy
+  pthread_mutexattr_settype pthread_rwlock_rdlock pthread_rwlock_wrlock pthread_rwlock_unlock dladdr
+  pthread_cond_clockwait __cxa_thread_atexit_impl fcntl)
+list(TRANSFORM VELTRA_GLIBC217_WRAPPED PREPEND "-Wl,--wrap=" OUTPUT_VARIABLE veltra_glibc217_wraps)
+
+add_library(veltra_glibc217 OBJECT cmake/Glibc217.cpp)
+add_library(veltra_glibc217_programs OBJECT cmake/Glibc217Programs.cpp)
+
+# veltra_glibc217(target...): the bindings into each target that exists.
+function(veltra_glibc217)
+  foreach(t ${ARGN})
+    if(TARGET ${t})
+      target_sources(${t} PRIVATE $<TARGET_OBJECTS:veltra_glibc217>)
+      target_link_options(${t} PRIVATE ${veltra_glibc217_wraps})
+    endif()
+  endforeach()
+endfunction()
+
+veltra_glibc217(VeltraScannerNative logic_tests)
+# The test program's own calls beyond the library's (its start, libdl,
+# openpty, stat), so that it runs on an older system too (./run compat).
+set(VELTRA_GLIBC217_PROGRAM_WRAPPED __libc_start_main dlopen dlsym dlclose dlerror pthread_key_delete openpty stat)
+list(TRANSFORM VELTRA_GLIBC217_PROGRAM_WRAPPED PREPEND "-Wl,--wrap=" OUTPUT_VARIABLE veltra_glibc217_program_wraps)
+if(TARGET logic_tests)
+  target_sources(logic_tests PRIVATE $<TARGET_OBJECTS:veltra_glibc217_programs>)
+  target_link_options(logic_tests PRIVATE ${veltra_glibc217_program_wraps})
+endif()
+
+# The test files define helpers of the same names: file by file, as in the
+# other native trees.
+if(TARGET logic_tests)
+  set_target_properties(logic_tests PROPERTIES UNITY_BUILD OFF)
+endif()
