@@ -27,9 +27,9 @@
 #endif
 
 // __wrap_NAME calls NAME@VERSION (the newest version of NAME up to 2.17).
-#define VELTRA_OLD_VERSION(name, version, result, params, args)         \
-    extern "C" result veltra_old_##name params;                          \
-    __asm__(".symver veltra_old_" #name "," #name "@" version);          \
+#define VELTRA_OLD_VERSION(name, version, result, params, args) \
+    extern "C" result veltra_old_##name params;                 \
+    __asm__(".symver veltra_old_" #name "," #name "@" version); \
     extern "C" result __wrap_##name params { return veltra_old_##name args; }
 
 using StartRoutine = void* (*)(void*);
@@ -45,24 +45,23 @@ VELTRA_OLD_VERSION(pthread_once, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
                    (pthread_once_t * once, void (*init)(void)), (once, init))
 VELTRA_OLD_VERSION(pthread_key_create, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
                    (pthread_key_t * key, Destructor destructor), (key, destructor))
-VELTRA_OLD_VERSION(pthread_getspecific, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), void*, (pthread_key_t key),
-                   (key))
+VELTRA_OLD_VERSION(pthread_getspecific, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), void*, (pthread_key_t key), (key))
 VELTRA_OLD_VERSION(pthread_setspecific, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
                    (pthread_key_t key, const void* value), (key, value))
-VELTRA_OLD_VERSION(pthread_mutex_trylock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
-                   (pthread_mutex_t * mutex), (mutex))
-VELTRA_OLD_VERSION(pthread_mutexattr_init, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
-                   (pthread_mutexattr_t * attr), (attr))
+VELTRA_OLD_VERSION(pthread_mutex_trylock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int, (pthread_mutex_t * mutex),
+                   (mutex))
+VELTRA_OLD_VERSION(pthread_mutexattr_init, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int, (pthread_mutexattr_t * attr),
+                   (attr))
 VELTRA_OLD_VERSION(pthread_mutexattr_destroy, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
                    (pthread_mutexattr_t * attr), (attr))
 VELTRA_OLD_VERSION(pthread_mutexattr_settype, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), int,
                    (pthread_mutexattr_t * attr, int kind), (attr, kind))
-VELTRA_OLD_VERSION(pthread_rwlock_rdlock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), int,
-                   (pthread_rwlock_t * lock), (lock))
-VELTRA_OLD_VERSION(pthread_rwlock_wrlock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), int,
-                   (pthread_rwlock_t * lock), (lock))
-VELTRA_OLD_VERSION(pthread_rwlock_unlock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), int,
-                   (pthread_rwlock_t * lock), (lock))
+VELTRA_OLD_VERSION(pthread_rwlock_rdlock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), int, (pthread_rwlock_t * lock),
+                   (lock))
+VELTRA_OLD_VERSION(pthread_rwlock_wrlock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), int, (pthread_rwlock_t * lock),
+                   (lock))
+VELTRA_OLD_VERSION(pthread_rwlock_unlock, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), int, (pthread_rwlock_t * lock),
+                   (lock))
 VELTRA_OLD_VERSION(dladdr, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int, (const void* address, Dl_info* info),
                    (address, info))
 
@@ -92,8 +91,8 @@ extern "C" int __wrap_pthread_cond_clockwait(pthread_cond_t* cond, pthread_mutex
     struct timespec realNow {};
     clock_gettime(clock, &now);
     clock_gettime(CLOCK_REALTIME, &realNow);
-    long long left = (static_cast<long long>(deadline->tv_sec) - now.tv_sec) * kNanosPerSecond +
-                     (deadline->tv_nsec - now.tv_nsec);
+    long long left =
+        (static_cast<long long>(deadline->tv_sec) - now.tv_sec) * kNanosPerSecond + (deadline->tv_nsec - now.tv_nsec);
     if (left < 0) left = 0;
     const long long nanos = realNow.tv_nsec + left % kNanosPerSecond;
     struct timespec realDeadline {};

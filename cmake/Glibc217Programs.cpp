@@ -21,21 +21,19 @@ constexpr int kStatLayout = 3;
 #error "the versions below are those of x86_64 and i386"
 #endif
 
-#define VELTRA_OLD_VERSION(name, version, result, params, args)         \
-    extern "C" result veltra_old_##name params;                          \
-    __asm__(".symver veltra_old_" #name "," #name "@" version);          \
+#define VELTRA_OLD_VERSION(name, version, result, params, args) \
+    extern "C" result veltra_old_##name params;                 \
+    __asm__(".symver veltra_old_" #name "," #name "@" version); \
     extern "C" result __wrap_##name params { return veltra_old_##name args; }
 
-VELTRA_OLD_VERSION(dlopen, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), void*, (const char* file, int mode),
-                   (file, mode))
+VELTRA_OLD_VERSION(dlopen, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), void*, (const char* file, int mode), (file, mode))
 VELTRA_OLD_VERSION(dlsym, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), void*, (void* handle, const char* name),
                    (handle, name))
 VELTRA_OLD_VERSION(dlclose, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int, (void* handle), (handle))
 VELTRA_OLD_VERSION(dlerror, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), char*, (void), ())
 VELTRA_OLD_VERSION(pthread_key_delete, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int, (pthread_key_t key), (key))
 VELTRA_OLD_VERSION(openpty, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
-                   (int* master, int* terminal, char* name, const struct termios* settings,
-                    const struct winsize* size),
+                   (int* master, int* terminal, char* name, const struct termios* settings, const struct winsize* size),
                    (master, terminal, name, settings, size))
 VELTRA_OLD_VERSION(__xstat, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), int,
                    (int layout, const char* path, struct stat* buffer), (layout, path, buffer))
@@ -50,8 +48,8 @@ extern "C" int __wrap_stat(const char* path, struct stat* buffer) { return __wra
 using MainFunction = int (*)(int, char**, char**);
 using Function = void (*)();
 using Constructor = void (*)(int, char**, char**);
-extern "C" int veltra_old___libc_start_main(MainFunction main, int argc, char** argv, MainFunction init,
-                                            Function fini, Function loaderFini, void* stackEnd);
+extern "C" int veltra_old___libc_start_main(MainFunction main, int argc, char** argv, MainFunction init, Function fini,
+                                            Function loaderFini, void* stackEnd);
 __asm__(".symver veltra_old___libc_start_main,__libc_start_main@" VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"));
 extern "C" void _init();
 extern "C" Constructor __init_array_start[];
@@ -65,7 +63,7 @@ int RunConstructors(int argc, char** argv, char** environment) {
 }
 }  // namespace
 
-extern "C" int __wrap___libc_start_main(MainFunction main, int argc, char** argv, MainFunction /*init*/,
-                                        Function fini, Function loaderFini, void* stackEnd) {
+extern "C" int __wrap___libc_start_main(MainFunction main, int argc, char** argv, MainFunction /*init*/, Function fini,
+                                        Function loaderFini, void* stackEnd) {
     return veltra_old___libc_start_main(main, argc, argv, RunConstructors, fini, loaderFini, stackEnd);
 }

@@ -55,10 +55,8 @@ else()
   add_executable(logic_tests ${logic_test_sources} ${VELTRA_POSIX_TESTS} ${VELTRA_FACE_TESTS}
                  tests/faces/LinuxLineTest.cpp)
   # util: openpty, for the pseudo-terminals the serial port's tests read.
-  if(VELTRA_PORTABLE_RUNTIME)
-    # libutil by its file name: from glibc 2.34 on only the file itself is there.
-    set(veltra_libutil -Wl,--push-state,--no-as-needed -l:libutil.so.1 -Wl,--pop-state)
-  else()
+  # (The release trees link libutil by file name: cmake/PortableRuntime.cmake.)
+  if(NOT VELTRA_PORTABLE_RUNTIME)
     set(veltra_libutil util)
   endif()
   target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_posix veltra_bench_logic veltra_native_host
@@ -110,23 +108,22 @@ else()
   set_target_properties(veltra_native_host PROPERTIES UNITY_BUILD ON)
 endif()
 
-if(VELTRA_PORTABLE_RUNTIME)
-  include(cmake/PortableRuntime.cmake)
-endif()
-
 # The plain tree alone: the host's own tests against a library of their own,
-# and the test bench. The sanitizer and release trees check the product; these
-# are tools.
-if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN AND NOT VELTRA_PORTABLE_RUNTIME)
-  add_library(FakeComponent SHARED ${VELTRA_FAKE_COMPONENT_SOURCES})
-  set_target_properties(FakeComponent PROPERTIES PREFIX "")
-  target_include_directories(FakeComponent PRIVATE src)
-  target_link_libraries(FakeComponent PRIVATE Threads::Threads)
-  add_executable(native_host_tests ${VELTRA_NATIVE_HOST_TESTS})
-  target_compile_definitions(native_host_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")
-  target_link_libraries(native_host_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads)
-  add_dependencies(native_host_tests FakeComponent)
-  gtest_discover_tests(native_host_tests PROPERTIES TIMEOUT 30)
+# and the test bench. The sanitizer trees check the product; these are tools.
+# The release trees build the bench alone: the native archive's check loads
+# their libraries through it.
+if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
+  if(NOT VELTRA_PORTABLE_RUNTIME)
+    add_library(FakeComponent SHARED ${VELTRA_FAKE_COMPONENT_SOURCES})
+    set_target_properties(FakeComponent PROPERTIES PREFIX "")
+    target_include_directories(FakeComponent PRIVATE src)
+    target_link_libraries(FakeComponent PRIVATE Threads::Threads)
+    add_executable(native_host_tests ${VELTRA_NATIVE_HOST_TESTS})
+    target_compile_definitions(native_host_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")
+    target_link_libraries(native_host_tests PRIVATE veltra_native_host GTest::gtest_main Threads::Threads)
+    add_dependencies(native_host_tests FakeComponent)
+    gtest_discover_tests(native_host_tests PROPERTIES TIMEOUT 30)
+  endif()
 
   # The test bench, Native API only (--native LIB): its commands, and its
   # driver through the Native API host, in a library that its own tests share.
@@ -136,14 +133,21 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN AND NOT VELTRA_PO
   add_executable(VeltraBench tools/VeltraBench.cpp)
   target_link_libraries(VeltraBench PRIVATE veltra_bench)
   set_target_properties(veltra_bench PROPERTIES UNITY_BUILD ON)
-  add_executable(bench_tests ${VELTRA_BENCH_TESTS})
-  target_compile_definitions(bench_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")
-  target_link_libraries(bench_tests PRIVATE veltra_bench GTest::gtest_main)
-  add_dependencies(bench_tests FakeComponent)
-  gtest_discover_tests(bench_tests PROPERTIES TIMEOUT 30)
 
-  # The bench's command line against the library (a second at most).
-  add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
-           $<TARGET_FILE:VeltraScannerNative>)
-  set_tests_properties(bench_native PROPERTIES TIMEOUT 30)
+  if(NOT VELTRA_PORTABLE_RUNTIME)
+    add_executable(bench_tests ${VELTRA_BENCH_TESTS})
+    target_compile_definitions(bench_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")
+    target_link_libraries(bench_tests PRIVATE veltra_bench GTest::gtest_main)
+    add_dependencies(bench_tests FakeComponent)
+    gtest_discover_tests(bench_tests PROPERTIES TIMEOUT 30)
+
+    # The bench's command line against the library (a second at most).
+    add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
+             $<TARGET_FILE:VeltraScannerNative>)
+    set_tests_properties(bench_native PROPERTIES TIMEOUT 30)
+  endif()
+endif()
+
+if(VELTRA_PORTABLE_RUNTIME)
+  include(cmake/PortableRuntime.cmake)
 endif()

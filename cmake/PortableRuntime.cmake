@@ -23,16 +23,20 @@ function(veltra_glibc217)
     endif()
   endforeach()
 endfunction()
+veltra_glibc217(VeltraScannerNative logic_tests VeltraBench)
 
-veltra_glibc217(VeltraScannerNative logic_tests)
-# The test program's own calls beyond the library's (its start, libdl,
-# openpty, stat), so that it runs on an older system too (./run compat).
+# The programs' own calls beyond the library's (their start, libdl, openpty,
+# stat), so that they run on an older system too (./run compat).
 set(VELTRA_GLIBC217_PROGRAM_WRAPPED __libc_start_main dlopen dlsym dlclose dlerror pthread_key_delete openpty stat)
 list(TRANSFORM VELTRA_GLIBC217_PROGRAM_WRAPPED PREPEND "-Wl,--wrap=" OUTPUT_VARIABLE veltra_glibc217_program_wraps)
-if(TARGET logic_tests)
-  target_sources(logic_tests PRIVATE $<TARGET_OBJECTS:veltra_glibc217_programs>)
-  target_link_options(logic_tests PRIVATE ${veltra_glibc217_program_wraps})
-endif()
+foreach(t logic_tests VeltraBench)
+  if(TARGET ${t})
+    target_sources(${t} PRIVATE $<TARGET_OBJECTS:veltra_glibc217_programs>)
+    target_link_options(${t} PRIVATE ${veltra_glibc217_program_wraps})
+    # libutil by its file name: from glibc 2.34 on only the file itself is there.
+    target_link_options(${t} PRIVATE -Wl,--push-state,--no-as-needed -l:libutil.so.1 -Wl,--pop-state)
+  endif()
+endforeach()
 
 # The test files define helpers of the same names: file by file, as in the
 # other native trees.
