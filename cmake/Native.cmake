@@ -141,6 +141,10 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
     add_dependencies(bench_tests FakeComponent)
     gtest_discover_tests(bench_tests PROPERTIES TIMEOUT 30)
 
+    # The Linux serial figure of the performance bench (./run bench).
+    add_executable(VeltraLinuxPerf bench/LinuxSerialPerf.cpp)
+    target_link_libraries(VeltraLinuxPerf PRIVATE veltra_native_host Threads::Threads util)
+
     # The bench's command line against the library (a second at most).
     add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
              $<TARGET_FILE:VeltraScannerNative>)

@@ -45,7 +45,7 @@ for file in "$@"; do
     done
     newest=$(objdump -T "$file" | grep -o 'GLIBC_[0-9.]*' | sort -V | tail -n 1)
     if [ "$bad" -eq 0 ]; then
-        echo "check_linux_symbols: $file: newest C library version $newest; needs $(echo $needed)"
+        echo "check_linux_symbols: $file: newest C library version $newest; needs $(printf "%s" "$needed" | tr "\n" " ")"
     else
         failed=1
     fi
