@@ -141,6 +141,11 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
     add_dependencies(bench_tests FakeComponent)
     gtest_discover_tests(bench_tests PROPERTIES TIMEOUT 30)
 
+    # The checks of what a released library asks of its system, tried on
+    # libraries with planted faults (two seconds).
+    add_test(NAME import_checks COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check_imports_test.sh)
+    set_tests_properties(import_checks PROPERTIES TIMEOUT 60)
+
     # The Linux serial figure of the performance bench (./run bench).
     add_executable(VeltraLinuxPerf bench/LinuxSerialPerf.cpp)
     target_link_libraries(VeltraLinuxPerf PRIVATE veltra_native_host Threads::Threads util)

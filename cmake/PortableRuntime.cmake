@@ -29,6 +29,11 @@ veltra_glibc217(VeltraScannerNative logic_tests VeltraBench)
 # stat), so that they run on an older system too (./run compat).
 set(VELTRA_GLIBC217_PROGRAM_WRAPPED __libc_start_main dlopen dlsym dlclose dlerror pthread_key_delete openpty stat)
 list(TRANSFORM VELTRA_GLIBC217_PROGRAM_WRAPPED PREPEND "-Wl,--wrap=" OUTPUT_VARIABLE veltra_glibc217_program_wraps)
+# The stand-ins, as the C++ runtime uses them.
+if(TARGET logic_tests)
+  target_sources(logic_tests PRIVATE tests/native/Glibc217Test.cpp)
+endif()
+
 foreach(t logic_tests VeltraBench)
   if(TARGET ${t})
     target_sources(${t} PRIVATE $<TARGET_OBJECTS:veltra_glibc217_programs>)
