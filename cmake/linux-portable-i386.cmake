@@ -5,10 +5,7 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 set(VELTRA_LIBCXX_DIR ${CMAKE_CURRENT_LIST_DIR}/../build/runtime-i386/usr/lib/llvm-14/lib)
-string(APPEND CMAKE_C_FLAGS_INIT " -m32")
-string(APPEND CMAKE_CXX_FLAGS_INIT " -m32")
-string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -m32")
-string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -m32")
+set(VELTRA_ARCH_FLAGS -m32)
 # The tests are listed when CTest runs them, not at build time: a machine that
 # runs no 32-bit programs still builds the tree.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

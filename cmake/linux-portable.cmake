@@ -14,13 +14,15 @@ if(NOT VELTRA_LIBCXX_DIR)
   set(VELTRA_LIBCXX_DIR /usr/lib/llvm-14/lib)
 endif()
 set(VELTRA_PORTABLE_RUNTIME ON)
-string(APPEND CMAKE_CXX_FLAGS_INIT " -stdlib=libc++")
+# VELTRA_ARCH_FLAGS: what a toolchain file for another architecture adds.
+set(CMAKE_C_FLAGS_INIT "${VELTRA_ARCH_FLAGS}")
+set(CMAKE_CXX_FLAGS_INIT "${VELTRA_ARCH_FLAGS} -stdlib=libc++")
 # The runtime after every object (the standard libraries come last on the
 # link line); libgcc only for its arithmetic helpers, statically (libunwind
 # before it answers every unwinding call). libpthread and libdl are named
 # although glibc 2.34 and later keep their functions in libc: on older systems
 # the older versions bound to live there.
-string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -nostdlib++ -static-libgcc")
-string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -nostdlib++ -static-libgcc")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${VELTRA_ARCH_FLAGS} -nostdlib++ -static-libgcc")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${VELTRA_ARCH_FLAGS} -nostdlib++ -static-libgcc")
 set(CMAKE_CXX_STANDARD_LIBRARIES
     "${VELTRA_LIBCXX_DIR}/libc++.a ${VELTRA_LIBCXX_DIR}/libc++abi.a ${VELTRA_LIBCXX_DIR}/libunwind.a -Wl,--push-state,--no-as-needed -l:libpthread.so.0 -l:libdl.so.2 -Wl,--pop-state")
