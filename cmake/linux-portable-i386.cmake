@@ -6,7 +6,4 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 set(VELTRA_LIBCXX_DIR ${CMAKE_CURRENT_LIST_DIR}/../build/runtime-i386/usr/lib/llvm-14/lib)
 set(VELTRA_ARCH_FLAGS -m32)
-# The tests are listed when CTest runs them, not at build time: a machine that
-# runs no 32-bit programs still builds the tree.
-set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-portable.cmake)
