@@ -6,20 +6,23 @@
 # in a fresh prefix, each with the bench of its bitness (a library of the
 # wrong architecture does not load). The manifest must name exactly the
 # archive's files but the HTML guides, which must show every heading and code
-# sample of the guides in docs/; the Linux library must export its five entry
-# functions only and need no shared C++ runtime. Everything it makes is
-# removed again.
-#   packaging/check_native_package.sh ARCHIVE LINUX_BENCH WIN32_BIN WIN64_BIN
-# LINUX_BENCH is the native VeltraBench; WIN32_BIN and WIN64_BIN are the bin
-# folders of the Windows trees, with their VeltraBench.exe, or "-" to skip
-# that library where its Wine cannot run (the caller says why).
+# sample of the guides in docs/; each Linux library must export its five entry
+# functions only and ask nothing newer of the system than glibc 2.17 (no shared
+# C++ runtime). Everything it makes is removed again.
+#   packaging/check_native_package.sh ARCHIVE LINUX_BENCH LINUX_I386_BENCH WIN32_BIN WIN64_BIN
+# LINUX_BENCH is the native VeltraBench, LINUX_I386_BENCH the linux-i386
+# tree's; WIN32_BIN and WIN64_BIN are the bin folders of the Windows trees,
+# with their VeltraBench.exe. LINUX_I386_BENCH and WIN32_BIN may be "-" to
+# skip loading that library where 32-bit programs cannot run (the caller says
+# why).
 set -eu
 
-usage="usage: check_native_package.sh ARCHIVE LINUX_BENCH WIN32_BIN WIN64_BIN"
+usage="usage: check_native_package.sh ARCHIVE LINUX_BENCH LINUX_I386_BENCH WIN32_BIN WIN64_BIN"
 archive=$(cd "$(dirname "${1:?$usage}")" && pwd)/$(basename "$1")
 linux_bench=${2:?$usage}
-win32_bin=${3:?$usage}
-win64_bin=${4:?$usage}
+linux_i386_bench=${3:?$usage}
+win32_bin=${4:?$usage}
+win64_bin=${5:?$usage}
 here=$(cd "$(dirname "$0")" && pwd)
 session="sh $here/../tests/wine/wine_session.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/veltra-native-package.XXXXXX")
@@ -92,13 +95,17 @@ loaded=""
 while read -r os arch path; do
     file=$dir/$path
     case "$os $arch" in
-        "Linux x86_64")
-            needs=$(objdump -p "$file" | sed -n 's/^ *NEEDED *//p' | tr '\n' ' ')
-            case " $needs" in *" libstdc++"* | *" libgcc_s"*) fail "$path needs a shared C++ runtime: $needs" ;; esac
+        "Linux x86_64" | "Linux i386")
+            "$here/../tools/check_linux_symbols.sh" "$file" >/dev/null || fail "$path asks too much of its system"
             exports=$(nm -D --defined-only "$file" | awk '{ print $3 }' | LC_ALL=C sort | tr '\n' ' ')
             [ "$exports" = "DestroyObject GetAttachType GetClassNames GetClassObject SetPlatformCapabilities " ] ||
                 fail "$path exports more or less than its five entry functions: $exports"
-            load "$path" "$linux_bench" --native "$file"
+            if [ "$arch" = i386 ]; then bench=$linux_i386_bench; else bench=$linux_bench; fi
+            if [ "$bench" = - ]; then
+                echo "check_native_package: $path not loaded: 32-bit programs do not run here"
+                continue
+            fi
+            load "$path" "$bench" --native "$file"
             ;;
         "Windows i386" | "Windows x86_64")
             if [ "$arch" = i386 ]; then bin=$win32_bin wine=wine; else bin=$win64_bin wine=/usr/lib/wine/wine64; fi

@@ -36,6 +36,10 @@ for f in VeltraScanner.dll VeltraBench.exe; do
     [ -f "$build/bin/$f" ] || { echo "package.sh: $build/bin/$f is missing; build $arch first" >&2; exit 1; }
     "$triple-strip" -o "$stage/$name/$f" "$build/bin/$f"
 done
+# ---- What the driver and the bench ask of Windows ----------------------------
+# System DLLs only, and Windows 7 or later (packaging/check_windows_imports.sh).
+"$here/check_windows_imports.sh" "$stage/$name/VeltraScanner.dll" "$stage/$name/VeltraBench.exe" >&2
+
 # Windows line endings, whatever the checkout has.
 sed 's/\r$//; s/$/\r/' "$here/README.txt" >"$stage/$name/README.txt"
 sed 's/\r$//; s/$/\r/' "$root/LICENSE" >"$stage/$name/LICENSE.txt"

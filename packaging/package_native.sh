@@ -1,6 +1,6 @@
 #!/bin/sh
-# Makes the Native API archive from the three build trees of its libraries:
-#   packaging/package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD OUT_DIR
+# Makes the Native API archive from the four build trees of its libraries:
+#   packaging/package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD LINUX_I386_BUILD OUT_DIR
 # OUT_DIR/VeltraScanner-VERSION-native.zip holds MANIFEST.XML (the platform
 # reads which library serves which system and architecture there) and the
 # libraries it names, stripped, all at the archive's root as the platform
@@ -12,11 +12,12 @@ set -eu
 # same build gives the same archive.
 export SOURCE_DATE_EPOCH=1767225600  # 2026-01-01 00:00:00 UTC
 
-usage="usage: package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD OUT_DIR"
+usage="usage: package_native.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD LINUX_I386_BUILD OUT_DIR"
 win32=$(cd "${1:?$usage}" && pwd)
 win64=$(cd "${2:?$usage}" && pwd)
 linux=$(cd "${3:?$usage}" && pwd)
-out=${4:?$usage}
+linux_i386=$(cd "${4:?$usage}" && pwd)
+out=${5:?$usage}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 
@@ -39,7 +40,15 @@ take() {
 take i686-w64-mingw32-strip "$win32/bin/VeltraScannerNative.dll" VeltraScannerNative-win32.dll
 take x86_64-w64-mingw32-strip "$win64/bin/VeltraScannerNative.dll" VeltraScannerNative-win64.dll
 take strip "$linux/libVeltraScannerNative.so" libVeltraScannerNative-linux-x86_64.so
+take strip "$linux_i386/libVeltraScannerNative.so" libVeltraScannerNative-linux-i386.so
 cp "$here/MANIFEST.XML" "$stage/MANIFEST.XML"
+
+# ---- What the libraries ask of their systems ---------------------------------
+# The Windows ones: system DLLs only, Windows 7 or later; the Linux ones:
+# nothing newer than glibc 2.17, no C++ runtime of the system's.
+"$here/check_windows_imports.sh" "$stage/VeltraScannerNative-win32.dll" "$stage/VeltraScannerNative-win64.dll" >&2
+"$here/../tools/check_linux_symbols.sh" "$stage/libVeltraScannerNative-linux-x86_64.so" \
+    "$stage/libVeltraScannerNative-linux-i386.so" >&2
 
 # ---- the integration guides, as HTML pages ----
 # Beside the libraries and not in the manifest, which names components
