@@ -54,6 +54,7 @@ set(VELTRA_NATIVE_FACE_SOURCES
 # that says keyboard mode is not there yet (LinuxKeyboardHook.h), and the
 # process's connection joined up from them.
 set(VELTRA_POSIX_SOURCES
+  src/core/capture/InputKeyDecoder.cpp
   src/core/capture/PosixSerialPort.cpp
   src/core/capture/PosixLineSpeed.cpp
   src/core/capture/ProcessConnection.cpp
@@ -139,6 +140,7 @@ set(VELTRA_BENCH_TESTS
 
 # Tests of the POSIX capture floor over pseudo-terminals, native trees only.
 set(VELTRA_POSIX_TESTS
+  tests/capture/InputKeyDecoderTest.cpp
   tests/capture/PosixSerialPortTest.cpp
 )
 
