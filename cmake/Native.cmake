@@ -30,6 +30,22 @@ if(VELTRA_FUZZ)
 else()
   add_library(veltra_posix STATIC ${VELTRA_POSIX_SOURCES})
   target_link_libraries(veltra_posix PUBLIC veltra_logic Threads::Threads)
+  # libevdev reads the scanner's input device: its static archive (of the
+  # tree's architecture), so that the library needs no more than the C library.
+  find_path(VELTRA_LIBEVDEV_INCLUDE libevdev/libevdev.h PATH_SUFFIXES libevdev-1.0 REQUIRED)
+  find_library(VELTRA_LIBEVDEV_ARCHIVE NAMES libevdev.a REQUIRED)
+  target_include_directories(veltra_posix PUBLIC ${VELTRA_LIBEVDEV_INCLUDE})
+  # Debian compiles the archive as code of a position-independent program: its
+  # one reference to the C library's data, stderr, counts on a program's copy
+  # relocation, which a shared library cannot have. The copy linked here
+  # refers to a pointer of our own instead (EvdevKeyboard.cpp).
+  set(veltra_libevdev ${CMAKE_BINARY_DIR}/libevdev-in-library.a)
+  add_custom_command(OUTPUT ${veltra_libevdev}
+    COMMAND ${CMAKE_OBJCOPY} --redefine-sym stderr=veltra_libevdev_stderr ${VELTRA_LIBEVDEV_ARCHIVE} ${veltra_libevdev}
+    DEPENDS ${VELTRA_LIBEVDEV_ARCHIVE} VERBATIM)
+  add_custom_target(veltra_libevdev_archive DEPENDS ${veltra_libevdev})
+  add_dependencies(veltra_posix veltra_libevdev_archive)
+  target_link_libraries(veltra_posix PUBLIC ${veltra_libevdev})
   # As the logic: one unit in the sanitizer trees, file by file in the plain
   # one for clang-tidy.
   if(VELTRA_SANITIZE OR VELTRA_TSAN)

@@ -50,11 +50,12 @@ set(VELTRA_NATIVE_FACE_SOURCES
   src/native/addin/NativeAddIn.cpp
 )
 
-# The capture floor on Linux: the serial port over termios, the keyboard hook
-# that says keyboard mode is not there yet (LinuxKeyboardHook.h), and the
-# process's connection joined up from them.
+# The capture floor on Linux: the serial port over termios, the scanner's
+# input device read through libevdev with its key decoding, and the process's
+# connection joined up from them.
 set(VELTRA_POSIX_SOURCES
   src/core/capture/InputKeyDecoder.cpp
+  src/core/capture/EvdevKeyboard.cpp
   src/core/capture/PosixSerialPort.cpp
   src/core/capture/PosixLineSpeed.cpp
   src/core/capture/ProcessConnection.cpp

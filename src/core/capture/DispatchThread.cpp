@@ -27,7 +27,7 @@ std::u16string EventText(Msg msg) { return Text(msg).substr(1); }
 }  // namespace
 
 CaptureMode ModeOfPortText(const std::u16string& portText) {
-    if (portText == u"USB" || portText == u"0") return CaptureMode::Keyboard;
+    if (portText == u"USB" || portText == u"0" || IsInputDeviceText(portText)) return CaptureMode::Keyboard;
     if (portText.find(u"COM") != std::u16string::npos || portText.compare(0, 5, u"/dev/") == 0)
         return CaptureMode::Serial;
     return CaptureMode::None;
@@ -84,7 +84,10 @@ DispatchThread::Pass DispatchThread::RunPass(const std::u16string& barcodeName, 
 
     const std::u16string* name = &barcodeName;
     std::u16string data;
-    if (*queue == QueueId::Keyboard) {
+    if (*queue == QueueId::Keyboard && *entry == kLineLostEntry) {
+        name = &driverErrorName;
+        data = EventText(Msg::InputDeviceLost);
+    } else if (*queue == QueueId::Keyboard) {
         data = std::move(*entry);
     } else if (*entry == u"Error") {
         name = &driverErrorName;
