@@ -57,11 +57,6 @@ std::vector<int> EventNumbers() {
     return numbers;
 }
 
-bool SetNonBlockingCloseOnExec(int fd) {
-    const int status = ::fcntl(fd, F_GETFL);
-    return status >= 0 && ::fcntl(fd, F_SETFL, status | O_NONBLOCK) == 0 && ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
-}
-
 uint64_t EventMs(const input_event& e) {
     return static_cast<uint64_t>(e.input_event_sec) * 1000 + static_cast<uint64_t>(e.input_event_usec) / 1000;
 }
@@ -126,11 +121,9 @@ bool EvdevKeyboard::Install(CodeQueues& queues, const StoredSettings& settings) 
     if (!IsInputDeviceText(settings.port)) Raise(Msg::OpenKeyboardUnavailable);
     if (cancelRead_ < 0) {
         int ends[2] = {-1, -1};
-        if (::pipe(ends) != 0) Raise(Msg::InputDeviceFailed);
+        if (::pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) Raise(Msg::InputDeviceFailed);
         cancelRead_ = ends[0];
         cancelWrite_ = ends[1];
-        if (!SetNonBlockingCloseOnExec(cancelRead_) || !SetNonBlockingCloseOnExec(cancelWrite_))
-            Raise(Msg::InputDeviceFailed);
     }
     char drained[64];
     while (::read(cancelRead_, drained, sizeof drained) > 0) {
