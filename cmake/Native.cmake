@@ -150,6 +150,14 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
   target_link_libraries(VeltraBench PRIVATE veltra_bench)
   set_target_properties(veltra_bench PROPERTIES UNITY_BUILD ON)
 
+  # Keyboard mode against a real input device: run inside the test VM only
+  # (tests/vm/run.sh), where the kernel has uinput; not a CTest test.
+  add_executable(vm_input_tests ${VELTRA_VM_TESTS})
+  target_include_directories(vm_input_tests PRIVATE tests/faces)
+  target_compile_definitions(vm_input_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
+  target_link_libraries(vm_input_tests PRIVATE veltra_native_host GTest::gtest Threads::Threads ${veltra_libutil})
+  add_dependencies(vm_input_tests VeltraScannerNative)
+
   if(NOT VELTRA_PORTABLE_RUNTIME)
     add_executable(bench_tests ${VELTRA_BENCH_TESTS})
     target_compile_definitions(bench_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")

@@ -23,7 +23,7 @@ function(veltra_glibc217)
     endif()
   endforeach()
 endfunction()
-veltra_glibc217(VeltraScannerNative logic_tests VeltraBench)
+veltra_glibc217(VeltraScannerNative logic_tests VeltraBench vm_input_tests)
 
 # The programs' own calls beyond the library's (their start, libdl, openpty,
 # stat), so that they run on an older system too (./run compat).
@@ -34,7 +34,7 @@ if(TARGET logic_tests)
   target_sources(logic_tests PRIVATE tests/native/Glibc217Test.cpp)
 endif()
 
-foreach(t logic_tests VeltraBench)
+foreach(t logic_tests VeltraBench vm_input_tests)
   if(TARGET ${t})
     target_sources(${t} PRIVATE $<TARGET_OBJECTS:veltra_glibc217_programs>)
     target_link_options(${t} PRIVATE ${veltra_glibc217_program_wraps})

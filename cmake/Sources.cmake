@@ -145,6 +145,14 @@ set(VELTRA_POSIX_TESTS
   tests/capture/PosixSerialPortTest.cpp
 )
 
+# Keyboard mode of the Native API library against a uinput keyboard, inside
+# the test VM (tests/vm/run.sh).
+set(VELTRA_VM_TESTS
+  tests/vm/InputDeviceTest.cpp
+  tests/faces/FaceUnderTest.cpp
+  tests/faces/NativeFace.cpp
+)
+
 # Tests through real COM, Windows only.
 set(VELTRA_WINE_TESTS
   tests/wine/HostFixture.cpp
