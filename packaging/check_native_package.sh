@@ -65,9 +65,9 @@ for c in components:
     print(a["os"], a["arch"], a["path"])
 PYEOF
 
-# Exactly the files the manifest names, and the manifest.
+# Exactly the files the manifest names, the manifest, and the udev rule.
 (cd "$dir" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/files"
-{ echo MANIFEST.XML; cut -d' ' -f3 "$work/components"; } | LC_ALL=C sort >"$work/named"
+{ echo MANIFEST.XML; echo 70-veltra-scanner.rules; cut -d' ' -f3 "$work/components"; } | LC_ALL=C sort >"$work/named"
 cmp -s "$work/files" "$work/named" ||
     fail "the manifest does not name exactly the files of the archive: $(diff "$work/named" "$work/files" | grep '^[<>]' | tr '\n' ' ')"
 
