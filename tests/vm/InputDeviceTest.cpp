@@ -280,6 +280,17 @@ TEST_F(InputDevice, IsTakenForTheConnection_AndReleasedAtClose) {
     ExpectCodes(device, {{Join({kPrefix, Tap({KEY_1}), kSuffix}), u"1"}});
     EXPECT_EQ(other.KeysSeen(200ms), 0) << "keys reached another reader during the connection";
     EXPECT_EQ(other.Grab(), EBUSY);
+    const std::u16string busy =
+        u"Error when connecting scanners, the input device is taken by another program or object.";
+    {  // another object of the same process
+        std::unique_ptr<Face> second = MakeNativeFace();
+        ASSERT_TRUE(second->Init());
+        second->SetLocale(u"en_US");
+        ASSERT_EQ(second->SetParameter(u"propComPortNumber", kPort), 1);
+        EXPECT_EQ(second->Call(u"Open", 1).result.text, u"0");
+        EXPECT_EQ(second->LastError(), std::make_pair(2L, busy));
+        second->Done();
+    }
     EXPECT_EQ(face->Call(u"Close", 1, {Sent::Text(device)}).result.text, u"1");
     ASSERT_TRUE(g_Typist.Send(Typist::kType, Tap({KEY_2})));
     EXPECT_EQ(other.KeysSeen(kWait), 2) << "the device is still held after Close";
@@ -287,10 +298,7 @@ TEST_F(InputDevice, IsTakenForTheConnection_AndReleasedAtClose) {
     // Held by another program: Open says so.
     ASSERT_EQ(other.Grab(), 0);
     EXPECT_EQ(face->Call(u"Open", 1).result.text, u"0");
-    EXPECT_EQ(face->LastError(),
-              std::make_pair(
-                  2L, std::u16string(
-                          u"Error when connecting scanners, the input device is taken by another program or object.")));
+    EXPECT_EQ(face->LastError(), std::make_pair(2L, busy));
 }
 
 TEST_F(InputDevice, Unplugged_IsToldOnce_AndCodesComeBackOnTheSameIdentifier) {
