@@ -173,6 +173,9 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
     # The Linux serial figure of the performance bench (./run bench).
     add_executable(VeltraLinuxPerf bench/LinuxSerialPerf.cpp)
     target_link_libraries(VeltraLinuxPerf PRIVATE veltra_native_host Threads::Threads util)
+    # The Linux keyboard figure, inside the test VM (./run bench).
+    add_executable(VeltraLinuxKeyboardPerf bench/LinuxKeyboardPerf.cpp)
+    target_link_libraries(VeltraLinuxKeyboardPerf PRIVATE veltra_native_host Threads::Threads)
 
     # The bench's command line against the library (a second at most).
     add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>

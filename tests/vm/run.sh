@@ -6,7 +6,8 @@
 # and unpacked, never installed) booted by qemu (TCG) from a small initramfs
 # of busybox-static and the kernel's modules; both are made once under
 # build/vm. Inside, this machine's root is mounted read-only over 9p and the
-# program runs chrooted in it, so it loads the same libraries as here. One
+# program runs chrooted in it, in the current folder (no blanks in its path or
+# the arguments), so it loads the same libraries as here. One
 # boot for the whole program; qemu always runs under a time limit, and the
 # program's result comes out through the isa-debug-exit port: 0 when it
 # passed, 1 when it failed or the VM never got that far.
@@ -29,18 +30,31 @@ MODULES="drivers/input/evdev drivers/input/misc/uinput drivers/virtio/virtio_rin
 kernel_package=$(apt-cache depends linux-image-amd64 | awk '/Depends:/ { print $2; exit }')
 [ -n "$kernel_package" ] || { echo "tests/vm: apt knows no linux-image-amd64" >&2; exit 1; }
 kernel=$VM/$kernel_package
-if [ ! -f "$kernel/initramfs.gz" ]; then
-    echo "tests/vm: making the VM from $kernel_package (once)"
-    rm -rf "$kernel" "$VM/unpack" "$VM"/*.deb
-    mkdir -p "$kernel/root/bin" "$kernel/root/modules" "$VM/unpack"
-    (cd "$VM" && apt-get download -q "$kernel_package" >/dev/null)
-    dpkg-deb -x "$VM/${kernel_package}"_*.deb "$VM/unpack"
-    cp "$VM"/unpack/boot/vmlinuz-* "$kernel/vmlinuz"
+if [ ! -f "$kernel/vmlinuz" ]; then
+    echo "tests/vm: unpacking $kernel_package (once)"
+    rm -rf "$kernel"
+    mkdir -p "$kernel/modules"
+    tmp=$(mktemp -d)
+    chmod 777 "$tmp"  # apt's own download user writes there
+    (cd "$tmp" && apt-get download -q "$kernel_package" >/dev/null) || { rm -rf "$tmp"; exit 1; }
+    dpkg-deb -x "$tmp/${kernel_package}"_*.deb "$tmp/unpack"
     for m in $MODULES; do
-        cp "$(find "$VM/unpack/lib/modules" -path "*/kernel/$m.ko" | head -n 1)" "$kernel/root/modules/"
-        echo "$(basename "$m")" >>"$kernel/root/modules/order"
+        cp "$(find "$tmp/unpack/lib/modules" -path "*/kernel/$m.ko" | head -n 1)" "$kernel/modules/"
     done
-    rm -rf "$VM/unpack" "$VM"/*.deb
+    cp "$tmp"/unpack/boot/vmlinuz-* "$kernel/vmlinuz.new"
+    mv "$kernel/vmlinuz.new" "$kernel/vmlinuz"
+    rm -rf "$tmp"
+fi
+
+# The initramfs, made again whenever this script changes.
+initramfs=$kernel/initramfs-$(sha256sum "$0" | cut -c1-12).gz
+if [ ! -f "$initramfs" ]; then
+    rm -rf "$kernel/root" "$kernel"/initramfs-*.gz
+    mkdir -p "$kernel/root/bin" "$kernel/root/modules"
+    for m in $MODULES; do
+        cp "$kernel/modules/$(basename "$m").ko" "$kernel/root/modules/"
+        basename "$m" >>"$kernel/root/modules/order"
+    done
     cp /bin/busybox "$kernel/root/bin/busybox"
     cat >"$kernel/root/init" <<'INIT'
 #!/bin/busybox sh
@@ -53,24 +67,25 @@ for m in $(cat /modules/order); do insmod "/modules/$m.ko" || echo "vm: insmod $
 code=1
 if mount -t 9p -o trans=virtio,version=9p2000.L,ro hostroot /mnt; then
     mount --bind /proc /mnt/proc && mount --bind /sys /mnt/sys && mount --bind /dev /mnt/dev
-    # The command line after "--" is the program and its arguments.
+    # The command line after "--": the folder to run in, the program and its arguments.
     set -- $(sed 's/.* -- //' /proc/cmdline)
-    chroot /mnt "$@" && code=0
+    chroot /mnt /bin/sh -c 'cd "$0" && exec "$@"' "$@" && code=0
 fi
 # qemu exits with 2*code+1.
 printf "\\$(printf %o "$code")" | dd of=/dev/port bs=1 seek=244 count=1 2>/dev/null
 poweroff -f
 INIT
     chmod +x "$kernel/root/init"
-    (cd "$kernel/root" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1 >"$kernel/initramfs.gz.new")
-    mv "$kernel/initramfs.gz.new" "$kernel/initramfs.gz"
+    (cd "$kernel/root" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1 >"$initramfs.new")
+    mv "$initramfs.new" "$initramfs"
+    rm -rf "$kernel/root"
 fi
 
 start=$(date +%s%N)
 status=0
 timeout -k 5 180 qemu-system-x86_64 -accel tcg -m 256 -nodefaults -no-reboot -display none -serial stdio -net none \
-    -kernel "$kernel/vmlinuz" -initrd "$kernel/initramfs.gz" \
-    -append "console=ttyS0 quiet panic=-1 -- $program $*" \
+    -kernel "$kernel/vmlinuz" -initrd "$initramfs" \
+    -append "console=ttyS0 quiet panic=-1 -- $PWD $program $*" \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -device isa-debug-exit,iobase=0xf4,iosize=0x04 || status=$?
 echo "tests/vm: $(( ($(date +%s%N) - start) / 1000000 )) ms from boot to result"
