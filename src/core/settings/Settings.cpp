@@ -69,7 +69,6 @@ bool IsDevicePath(const std::u16string& path) {
     const std::string utf8 = ToUtf8(path);
     return utf8.size() <= 4095 && FromUtf8(utf8) == path;
 }
-#endif
 
 // usb:VVVV:PPPP, four hexadecimal digits each.
 bool IsUsbIdText(const std::u16string& text) {
@@ -81,6 +80,7 @@ bool IsUsbIdText(const std::u16string& text) {
     }
     return true;
 }
+#endif
 
 int32_t MatchNumber(PropNumber number, const std::u16string& value, Msg notSupported, Msg wrongType) {
     const std::optional<int32_t> stored = ParseDecimalI32(MatchStored(number, value, notSupported));
