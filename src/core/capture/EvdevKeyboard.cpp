@@ -1,6 +1,5 @@
 #include "core/capture/EvdevKeyboard.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <libevdev/libevdev.h>
 #include <poll.h>
@@ -10,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <system_error>
 #include <vector>
@@ -45,14 +45,15 @@ long ReadHexFile(const std::string& path) {
 
 std::vector<int> EventNumbers() {
     std::vector<int> numbers;
-    DIR* dir = ::opendir("/sys/class/input");
-    if (!dir) return numbers;
-    while (const dirent* entry = ::readdir(dir)) {
-        int n = 0;
-        char rest = 0;
-        if (std::sscanf(entry->d_name, "event%d%c", &n, &rest) == 1) numbers.push_back(n);
+    std::error_code error;
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator("/sys/class/input", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, 5, "event") != 0) continue;
+        const std::u16string digits = FromUtf8(name.substr(5));
+        const std::optional<int32_t> n = ParseDecimalI32(digits);
+        if (n && DecimalText(*n) == digits) numbers.push_back(*n);
     }
-    ::closedir(dir);
     std::sort(numbers.begin(), numbers.end());
     return numbers;
 }
