@@ -1,5 +1,6 @@
 #include "core/capture/EvdevKeyboard.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <libevdev/libevdev.h>
 #include <poll.h>
@@ -8,8 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <system_error>
 #include <vector>
@@ -43,17 +45,21 @@ long ReadHexFile(const std::string& path) {
     return *end == '\0' ? value : -1;
 }
 
+int IsEventNode(const dirent* entry) { return std::strncmp(entry->d_name, "event", 5) == 0 ? 1 : 0; }
+
+// The numbers N of /dev/input/eventN, in order. (scandir rather than
+// std::filesystem, whose calls of stat need a newer C library than 2.17.)
 std::vector<int> EventNumbers() {
     std::vector<int> numbers;
-    std::error_code error;
-    for (const std::filesystem::directory_entry& entry :
-         std::filesystem::directory_iterator("/sys/class/input", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.compare(0, 5, "event") != 0) continue;
-        const std::u16string digits = FromUtf8(name.substr(5));
+    dirent** entries = nullptr;
+    const int count = ::scandir("/sys/class/input", &entries, &IsEventNode, nullptr);
+    for (int i = 0; i < count; ++i) {
+        const std::u16string digits = FromUtf8(entries[i]->d_name + 5);
         const std::optional<int32_t> n = ParseDecimalI32(digits);
         if (n && DecimalText(*n) == digits) numbers.push_back(*n);
+        std::free(entries[i]);
     }
+    std::free(entries);
     std::sort(numbers.begin(), numbers.end());
     return numbers;
 }
