@@ -146,11 +146,12 @@ set(VELTRA_POSIX_TESTS
 )
 
 # Keyboard mode of the Native API library against a uinput keyboard, inside
-# the test VM (tests/vm/run.sh).
+# the test VM (tests/vm/run.sh), and the behaviour tables' keyboard rows there.
 set(VELTRA_VM_TESTS
   tests/vm/InputDeviceTest.cpp
   tests/faces/FaceUnderTest.cpp
   tests/faces/NativeFace.cpp
+  tests/faces/BehaviourTest.cpp
 )
 
 # Tests through real COM, Windows only.

@@ -243,8 +243,10 @@ protected:
                       ToUtf8(u"Barcode " + device + u" " + rows[i].second));
         }
     }
-    static constexpr const char16_t* kPort = u"usb:05e0:1200";
     std::unique_ptr<Face> face;
+
+public:
+    static constexpr const char16_t* kPort = u"usb:05e0:1200";
 };
 
 TEST_F(InputDevice, Codes_AreTypedKeysByTheDriversOwnTable) {
@@ -336,14 +338,31 @@ TEST_F(InputDevice, Forbidden_GivesTheClearError) {
 }  // namespace
 }  // namespace veltra::test
 
+namespace veltra::test {
+namespace {
+
+bool TypeOnTestKeyboard(const std::vector<std::pair<uint16_t, int32_t>>& keys) {
+    Keys typed;
+    for (const auto& [code, value] : keys) typed.push_back({code, value});
+    return g_Typist.Send(Typist::kType, typed);
+}
+
+}  // namespace
+}  // namespace veltra::test
+
+// The behaviour tables' keyboard rows (tests/faces/BehaviourTest.cpp, built
+// in too) type on the same keyboard.
 int main(int argc, char** argv) {
-    veltra::test::g_Typist.Start();
-    if (!veltra::test::g_Typist.Send(veltra::test::Typist::kPlug, {})) {
+    using namespace veltra::test;
+    g_Typist.Start();
+    if (!g_Typist.Send(Typist::kPlug, {})) {
         std::fprintf(stderr, "no uinput keyboard could be made\n");
         return 1;
     }
+    static const TestInputDevice device{InputDevice::kPort, &TypeOnTestKeyboard};
+    g_TestInputDevice = &device;
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
-    veltra::test::g_Typist.Stop();
+    g_Typist.Stop();
     return result;
 }

@@ -68,6 +68,7 @@ code=1
 if mount -t 9p -o trans=virtio,version=9p2000.L,ro hostroot /mnt; then
     mount --bind /proc /mnt/proc && mount --bind /sys /mnt/sys && mount --bind /dev /mnt/dev
     # The command line after "--": the folder to run in, the program and its arguments.
+    set -f  # the arguments are words, never file patterns
     set -- $(sed 's/.* -- //' /proc/cmdline)
     chroot /mnt /bin/sh -c 'cd "$0" && exec "$@"' "$@" && code=0
 fi
