@@ -57,8 +57,6 @@ SerialLine::~SerialLine() {
     if (feed_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(feed_));
 }
 
-const TestInputDevice* g_TestInputDevice = nullptr;
-
 void SerialLine::Feed(const std::string& bytes) {
     DWORD written = 0;
     ASSERT_TRUE(::WriteFile(reinterpret_cast<HANDLE>(feed_), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -95,11 +93,11 @@ void SerialLine::Unplug() {
     feed_ = -1;
 }
 
-const TestInputDevice* g_TestInputDevice = nullptr;
-
 void SerialLine::Feed(const std::string& bytes) {
     ASSERT_EQ(::write(static_cast<int>(feed_), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
+
+const TestInputDevice* g_TestInputDevice = nullptr;
 
 #endif
 
