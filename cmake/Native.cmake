@@ -24,6 +24,22 @@ find_package(Threads REQUIRED)
 include(GoogleTest)
 
 target_link_libraries(veltra_capture PUBLIC Threads::Threads)
+# libevdev reads the scanner's input device: its static archive (of the
+# tree's architecture), so that the library needs no more than the C library.
+find_path(VELTRA_LIBEVDEV_INCLUDE libevdev/libevdev.h PATH_SUFFIXES libevdev-1.0 REQUIRED)
+find_library(VELTRA_LIBEVDEV_ARCHIVE NAMES libevdev.a REQUIRED)
+target_include_directories(veltra_capture PUBLIC ${VELTRA_LIBEVDEV_INCLUDE})
+# Debian compiles the archive as code of a position-independent program: its
+# one reference to the C library's data, stderr, counts on a program's copy
+# relocation, which a shared library cannot have. The copy linked here
+# refers to a pointer of our own instead (EvdevKeyboard.cpp).
+set(veltra_libevdev ${CMAKE_BINARY_DIR}/libevdev-in-library.a)
+add_custom_command(OUTPUT ${veltra_libevdev}
+  COMMAND ${CMAKE_OBJCOPY} --redefine-sym stderr=veltra_libevdev_stderr ${VELTRA_LIBEVDEV_ARCHIVE} ${veltra_libevdev}
+  DEPENDS ${VELTRA_LIBEVDEV_ARCHIVE} VERBATIM)
+add_custom_target(veltra_libevdev_archive DEPENDS ${veltra_libevdev})
+add_dependencies(veltra_capture veltra_libevdev_archive)
+target_link_libraries(veltra_capture PUBLIC ${veltra_libevdev})
 # The kernel's termios declarations that PosixLineSpeed.cpp needs clash with
 # <termios.h>: the file stays a unit of its own.
 set_source_files_properties(src/core/capture/PosixLineSpeed.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
@@ -145,6 +161,14 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
   target_link_libraries(VeltraBench PRIVATE veltra_bench)
   set_target_properties(veltra_bench PROPERTIES UNITY_BUILD ON)
 
+  # Keyboard mode against a real input device: run inside the test VM only
+  # (tests/vm/run.sh), where the kernel has uinput; not a CTest test.
+  add_executable(vm_input_tests ${VELTRA_VM_TESTS})
+  target_include_directories(vm_input_tests PRIVATE tests/faces)
+  target_compile_definitions(vm_input_tests PRIVATE VELTRA_NATIVE_LIBRARY="$<TARGET_FILE:VeltraScannerNative>")
+  target_link_libraries(vm_input_tests PRIVATE veltra_native_host veltra_settings GTest::gtest Threads::Threads ${veltra_libutil})
+  add_dependencies(vm_input_tests VeltraScannerNative)
+
   if(NOT VELTRA_PORTABLE_RUNTIME)
     add_executable(bench_tests ${VELTRA_BENCH_TESTS})
     target_compile_definitions(bench_tests PRIVATE VELTRA_FAKE_COMPONENT="$<TARGET_FILE:FakeComponent>")
@@ -160,6 +184,9 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
     # The Linux serial figure of the performance bench (./run bench).
     add_executable(VeltraLinuxPerf bench/LinuxSerialPerf.cpp)
     target_link_libraries(VeltraLinuxPerf PRIVATE veltra_native_host Threads::Threads util)
+    # The Linux keyboard figure, inside the test VM (./run bench).
+    add_executable(VeltraLinuxKeyboardPerf bench/LinuxKeyboardPerf.cpp)
+    target_link_libraries(VeltraLinuxKeyboardPerf PRIVATE veltra_native_host Threads::Threads)
 
     # The bench's command line against the library (a second at most).
     add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>

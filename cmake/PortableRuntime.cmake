@@ -23,13 +23,13 @@ function(veltra_glibc217)
     endif()
   endforeach()
 endfunction()
-veltra_glibc217(VeltraScannerNative logic_tests VeltraBench)
+veltra_glibc217(VeltraScannerNative logic_tests VeltraBench vm_input_tests)
 
 # The programs' own calls beyond the library's (their start, libdl, openpty,
 # stat), so that they run on an older system too (./run compat).
 set(VELTRA_GLIBC217_PROGRAM_WRAPPED __libc_start_main dlopen dlsym dlclose dlerror pthread_key_delete openpty stat)
 list(TRANSFORM VELTRA_GLIBC217_PROGRAM_WRAPPED PREPEND "-Wl,--wrap=" OUTPUT_VARIABLE veltra_glibc217_program_wraps)
-foreach(t logic_tests VeltraBench)
+foreach(t logic_tests VeltraBench vm_input_tests)
   if(TARGET ${t})
     target_sources(${t} PRIVATE $<TARGET_OBJECTS:veltra_glibc217_programs>)
     target_link_options(${t} PRIVATE ${veltra_glibc217_program_wraps})

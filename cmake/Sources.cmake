@@ -46,10 +46,12 @@ set(VELTRA_CAPTURE_WIN_SOURCES
   src/core/capture/Win32SerialPort.cpp
   src/core/capture/ProcessConnection.cpp
 )
-# The serial port over termios, the keyboard hook that says keyboard mode is
-# not there yet (LinuxKeyboardHook.h), and the process's connection joined up
-# from them.
+# The serial port over termios, the scanner's input device read through
+# libevdev with its key decoding, and the process's connection joined up from
+# them.
 set(VELTRA_CAPTURE_POSIX_SOURCES
+  src/core/capture/InputKeyDecoder.cpp
+  src/core/capture/EvdevKeyboard.cpp
   src/core/capture/PosixSerialPort.cpp
   src/core/capture/PosixLineSpeed.cpp
   src/core/capture/ProcessConnection.cpp
@@ -176,7 +178,17 @@ set(VELTRA_BENCH_TESTS
 
 # Tests of the POSIX capture floor over pseudo-terminals, native trees only.
 set(VELTRA_POSIX_TESTS
+  tests/capture/InputKeyDecoderTest.cpp
   tests/capture/PosixSerialPortTest.cpp
+)
+
+# Keyboard mode of the Native API library against a uinput keyboard, inside
+# the test VM (tests/vm/run.sh), and the behaviour tables' keyboard rows there.
+set(VELTRA_VM_TESTS
+  tests/vm/InputDeviceTest.cpp
+  tests/faces/FaceUnderTest.cpp
+  tests/faces/NativeFace.cpp
+  tests/faces/BehaviourTest.cpp
 )
 
 # Tests through real COM, Windows only.

@@ -71,9 +71,12 @@ PYEOF
 GUIDE_PAGES="integration-guide-en.html integration-guide-ru.html"
 python3 "$here/check_guides_html.py" "$dir" || fail "its HTML guides are not the guides of docs/"
 
-# Exactly the files the manifest names, the manifest and the guides.
+# Exactly the files the manifest names, the manifest, the guides and the udev
+# rule.
 (cd "$dir" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/files"
-{ echo MANIFEST.XML; printf '%s\n' $GUIDE_PAGES; cut -d' ' -f3 "$work/components"; } | LC_ALL=C sort >"$work/named"
+{ echo MANIFEST.XML; echo 70-veltra-scanner.rules; printf '%s
+' $GUIDE_PAGES; cut -d' ' -f3 "$work/components"; } |
+    LC_ALL=C sort >"$work/named"
 cmp -s "$work/files" "$work/named" ||
     fail "the manifest does not name exactly the files of the archive: $(diff "$work/named" "$work/files" | grep '^[<>]' | tr '\n' ' ')"
 

@@ -4,8 +4,8 @@
 # OUT_DIR/VeltraScanner-VERSION-native.zip holds MANIFEST.XML (the platform
 # reads which library serves which system and architecture there) and the
 # libraries it names, stripped, all at the archive's root as the platform
-# takes them, and the two integration guides as HTML pages. Prints the
-# archive's path.
+# takes them, the two integration guides as HTML pages, and the udev rule for
+# keyboard-wedge scanners on Linux. Prints the archive's path.
 set -eu
 # MinGW's strip writes the time it runs into a PE file's header unless
 # SOURCE_DATE_EPOCH names one: the time of the archive's entries, so that the
@@ -42,6 +42,8 @@ take x86_64-w64-mingw32-strip "$win64/bin/VeltraScannerNative.dll" VeltraScanner
 take strip "$linux/libVeltraScannerNative.so" libVeltraScannerNative-linux-x86_64.so
 take strip "$linux_i386/libVeltraScannerNative.so" libVeltraScannerNative-linux-i386.so
 cp "$here/MANIFEST.XML" "$stage/MANIFEST.XML"
+# The administrator's rule for reading keyboard-wedge scanners on Linux.
+cp "$here/70-veltra-scanner.rules" "$stage/70-veltra-scanner.rules"
 
 # ---- What the libraries ask of their systems ---------------------------------
 # The Windows ones: system DLLs only, Windows 7 or later; the Linux ones:

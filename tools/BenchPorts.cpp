@@ -1,5 +1,6 @@
-// The ports command: the serial ports of this machine, by the names the
-// driver accepts for propComPortNumber.
+// The ports command: the serial ports of this machine, and on Linux its USB
+// input devices (keyboard-wedge scanners), by the names the driver accepts
+// for propComPortNumber.
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 #endif
@@ -81,6 +83,44 @@ std::u16string PortNote(int error) {
     return u"";
 }
 
+std::string FirstLine(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The input devices that may be keyboard-wedge scanners: those on USB, each
+// by its stable link (or its node), its name and its usb:VVVV:PPPP, the three
+// forms the port setting takes.
+bool ShowInputDevices() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::vector<fs::path> links;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/dev/input/by-id", error))
+        links.push_back(entry.path());
+    std::vector<std::pair<std::string, std::u16string>> lines;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/sys/class/input", error)) {
+        const std::string event = entry.path().filename().string();
+        const fs::path id = entry.path() / "device" / "id";
+        if (event.rfind("event", 0) != 0 || FirstLine(id / "bustype") != "0003") continue;
+        const fs::path node = "/dev/input/" + event;
+        fs::path shown = node;
+        for (const fs::path& link : links)
+            if (fs::canonical(link, error) == node && !error) shown = link;
+        std::u16string line = FromUtf8(shown.string()) + u"  \"" +
+                              FromUtf8(FirstLine(entry.path() / "device" / "name")) + u"\"  usb:" +
+                              FromUtf8(FirstLine(id / "vendor") + ":" + FirstLine(id / "product"));
+        if (::access(node.c_str(), R_OK) != 0 && (errno == EACCES || errno == EPERM))
+            line += Say(u"  (no access: see the udev rule shipped with the driver)",
+                        u"  (нет доступа: см. правило udev из поставки драйвера)");
+        lines.push_back({event, line});
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const auto& line : lines) PrintLine(line.second);
+    return !lines.empty();
+}
+
 }  // namespace
 
 void ShowPorts() {
@@ -108,6 +148,7 @@ void ShowPorts() {
         PrintLine(line);
     }
     if (!any) PrintLine(Say(u"no serial ports", u"последовательных портов нет"));
+    if (!ShowInputDevices()) PrintLine(Say(u"no USB input devices", u"USB-устройств ввода нет"));
 }
 
 #endif

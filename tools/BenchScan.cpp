@@ -1,7 +1,8 @@
 // The scan command: Open, every event printed until a limit, Close. With the
-// keyboard port the driver's hook needs a window of this thread
-// (BenchKeyboard.cpp); any other port is read as a serial line, and so is
-// every port on Linux, where the driver answers keyboard mode with its error.
+// keyboard port on Windows the driver's hook needs a window of this thread
+// (BenchKeyboard.cpp); any other port only needs waiting for the events, and
+// so does every port on Linux, where the driver reads a named input device
+// (/dev/input/..., usb:VVVV:PPPP) with a thread of its own.
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -32,7 +33,7 @@ volatile std::sig_atomic_t g_Interrupted = 0;
 void OnInterrupt(int) { g_Interrupted = 1; }
 #endif
 
-bool SerialScan(Driver& d, const Limits& limits) {
+bool EventScan(Driver& d, const Limits& limits) {
     const size_t before = d.Events();
     const Driver::Result opened = d.Call(u"Open", 1);
     d.Check(opened, u"Open");
@@ -90,10 +91,10 @@ void EndScan(Driver& d, const std::u16string& device, size_t before) {
 void Scan(Driver& d, const Limits& limits, bool keyboard) {
     const size_t before = d.Events();
 #if defined(_WIN32)
-    const bool reached = keyboard ? RunKeyboardWindow(d, limits) : SerialScan(d, limits);
+    const bool reached = keyboard ? RunKeyboardWindow(d, limits) : EventScan(d, limits);
 #else
     static_cast<void>(keyboard);
-    const bool reached = SerialScan(d, limits);
+    const bool reached = EventScan(d, limits);
 #endif
     if (reached) return;
     throw BenchError{kScanIncomplete, Say(u"the scan ended after ", u"сканирование закончилось после ") +

@@ -41,6 +41,7 @@ struct ModeRow {
 
 const ModeRow kModes[] = {
     {"keyboard", u"USB", 9, u'2'},
+    {"input device", u"usb:05e0:1200", 9, u'2'},
     {"serial", u"COM3", 5, u'5'},
 };
 
@@ -101,7 +102,7 @@ TEST(Connection_, Lifecycle_InBothModes) {
 TEST(Connection_, SerialBursts_BecomeCodesOrDriverErrors) {
     LanguageScope english(true);
     const std::u16string bad = u"Check COM port settings, incorrect values come.";
-    const StoredSettings settings = SettingsFor(kModes[1]);
+    const StoredSettings settings = SettingsFor(kModes[2]);  // serial
     FakeHook hook;
     FakeSerialPort port({DataStep("Error"), DataStep("12\xC8"), DataStep(" Error\r\n"), DataStep("4607")});
     RecordingHost sink;
@@ -135,6 +136,43 @@ TEST(Connection_, FailedOpen_LeavesNothingRunning) {
         EXPECT_EQ(ClassOf([&] { connection.Open(&owner, sink, true); }), row.refusedOpen);
         EXPECT_FALSE(connection.HeldBy(&owner));
         EXPECT_EQ(connection.DeviceId(), 0);
+    }
+}
+
+// Every key of a named input device is the scanner's: no prefix is needed
+// there, and a suffix still is.
+TEST(Connection_, NeedsAPrefix_OnlyWithoutANamedInputDevice) {
+    LanguageScope english(true);
+    const struct {
+        const char16_t* port;
+        const char16_t* prefix;
+        const char16_t* suffix;
+        bool opens;
+    } rows[] = {
+        {u"USB", u"", u"9", false},
+        {u"usb:05e0:1200", u"", u"9", true},
+        {u"/dev/input/by-id/usb-Scanner-event-kbd", u"", u"13", true},
+        {u"usb:05e0:1200", u"192", u"", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(ToUtf8(row.port) + " prefix " + ToUtf8(row.prefix) + " suffix " + ToUtf8(row.suffix));
+        StoredSettings settings = SettingsFor(kModes[0]);
+        settings.port = row.port;
+        settings.prefix = row.prefix;
+        settings.suffix = row.suffix;
+        FakeHook hook;
+        FakeSerialPort port({});
+        RecordingHost sink;
+        Connection connection(settings, hook, port, [](uint8_t) { return true; });
+        int owner = 0;
+        ASSERT_TRUE(connection.Attach(&owner));
+        if (row.opens) {
+            EXPECT_EQ(connection.Open(&owner, sink, true), 9);
+        } else {
+            EXPECT_EQ(ClassOf([&] { connection.Open(&owner, sink, true); }), u'2');
+            EXPECT_EQ(g_ErrorText, Text(Msg::OpenNoPrefixOrSuffix));
+        }
+        connection.Detach(&owner);
     }
 }
 

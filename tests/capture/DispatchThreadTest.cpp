@@ -17,12 +17,20 @@ TEST(ModeOfPortText_, SelectsKeyboardSerialOrNone) {
         const char16_t* text;
         CaptureMode mode;
     } rows[] = {
-        {u"USB", CaptureMode::Keyboard},        {u"0", CaptureMode::Keyboard},
-        {u"COM1", CaptureMode::Serial},         {u"COM35", CaptureMode::Serial},
-        {u"xCOMy", CaptureMode::Serial},        {u"usb", CaptureMode::None},
-        {u"com3", CaptureMode::None},           {u"", CaptureMode::None},
-        {u"USB ", CaptureMode::None},           {u"00", CaptureMode::None},
-        {u"/dev/ttyUSB0", CaptureMode::Serial}, {u"dev/ttyS0", CaptureMode::None},
+        {u"USB", CaptureMode::Keyboard},
+        {u"0", CaptureMode::Keyboard},
+        {u"COM1", CaptureMode::Serial},
+        {u"COM35", CaptureMode::Serial},
+        {u"xCOMy", CaptureMode::Serial},
+        {u"usb", CaptureMode::None},
+        {u"com3", CaptureMode::None},
+        {u"", CaptureMode::None},
+        {u"USB ", CaptureMode::None},
+        {u"00", CaptureMode::None},
+        {u"/dev/ttyUSB0", CaptureMode::Serial},
+        {u"dev/ttyS0", CaptureMode::None},
+        {u"/dev/input/event3", CaptureMode::Keyboard},
+        {u"usb:05e0:1200", CaptureMode::Keyboard},
     };
     for (const auto& row : rows) EXPECT_EQ(ModeOfPortText(row.text), row.mode) << ToUtf8(row.text);
 }
@@ -61,6 +69,21 @@ TEST_P(Dispatch, PostsKeyboardCodesInOrder_AsQueued_WithSourceOfTheMoment) {
                                           });
     thread_.Stop();
     EXPECT_EQ(queues_.Size(QueueId::Keyboard), 0u);
+}
+
+// A Linux input device that went away and came back.
+TEST_P(Dispatch, PostsLostInputDeviceAsDriverError_BetweenKeyboardCodes) {
+    for (const QueueEntry& entry : {QueueEntry::Code(u"1"), QueueEntry::LineLost(), QueueEntry::Code(u"2")})
+        queues_.Append(QueueId::Keyboard, entry);
+    thread_.Start();
+    ExpectPostings(
+        host_.WaitAccepted(3),
+        {
+            {u"7", u"Barcode", u"1"},
+            {u"7", u"DriverError", u"An error occurred while reading the scanner's input device: it is gone."},
+            {u"7", u"Barcode", u"2"},
+        });
+    thread_.Stop();
 }
 
 TEST_P(Dispatch, PostsSerialCodesTrimmed_AndUnreadableDataOrALostLineAsDriverErrors) {

@@ -97,6 +97,8 @@ void SerialLine::Feed(const std::string& bytes) {
     ASSERT_EQ(::write(static_cast<int>(feed_), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
+const TestInputDevice* g_TestInputDevice = nullptr;
+
 #endif
 
 }  // namespace veltra::test

@@ -122,4 +122,16 @@ private:
     intptr_t other_ = -1;
 };
 
+#if !defined(_WIN32)
+// A keyboard-wedge scanner's own input device that the tables can type on:
+// the test VM's uinput keyboard (tests/vm/InputDeviceTest.cpp sets it); null
+// where the kernel has none. `port` names it in the port setting; `type`
+// writes Linux key events (code, value) and returns once they are written.
+struct TestInputDevice {
+    std::u16string port;
+    bool (*type)(const std::vector<std::pair<uint16_t, int32_t>>& keys);
+};
+extern const TestInputDevice* g_TestInputDevice;
+#endif
+
 }  // namespace veltra::test

@@ -290,7 +290,7 @@ TEST(Setters, RaiseTheirMessageAndKeepThePreviousValue_WhenInputIsNotAccepted) {
 // Device paths name serial ports off Windows only; there the setter knows its
 // choices alone, as before.
 TEST(SetComPortNumber_, TakesAValidDevicePath_OffWindowsOnly) {
-    enum class Path { Valid, Invalid, None };
+    enum class Path { Valid, Invalid, BadUsbId, None };
     const struct {
         std::u16string input;
         Path is;
@@ -318,6 +318,16 @@ TEST(SetComPortNumber_, TakesAValidDevicePath_OffWindowsOnly) {
         {u"/DEV/ttyS0", Path::None},
         {u" /dev/ttyS0", Path::None},
         {u"/devttyS0", Path::None},
+        // A keyboard-wedge scanner's input device, by path or by USB identity.
+        {u"/dev/input/by-id/usb-Scanner_0001-event-kbd", Path::Valid},
+        {u"usb:05e0:1200", Path::Valid},
+        {u"usb:05E0:12aF", Path::Valid},
+        {u"usb:5e0:1200", Path::BadUsbId},
+        {u"usb:05e0:12000", Path::BadUsbId},
+        {u"usb:05e0-1200", Path::BadUsbId},
+        {u"usb:05g0:1200", Path::BadUsbId},
+        {u"usb:", Path::BadUsbId},
+        {u"USB:05e0:1200", Path::None},
     };
     LanguageScope english(true);
     for (const auto& row : rows) {
@@ -327,7 +337,9 @@ TEST(SetComPortNumber_, TakesAValidDevicePath_OffWindowsOnly) {
         const Msg refusal = Msg::PortNotSupported;
 #else
         const bool stored = row.is == Path::Valid;
-        const Msg refusal = row.is == Path::Invalid ? Msg::PortPathInvalid : Msg::PortNotSupported;
+        const Msg refusal = row.is == Path::Invalid    ? Msg::PortPathInvalid
+                            : row.is == Path::BadUsbId ? Msg::PortUsbIdInvalid
+                                                       : Msg::PortNotSupported;
 #endif
         StoredSettings s = Preset();
         try {

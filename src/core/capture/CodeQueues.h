@@ -25,7 +25,7 @@ struct QueueEntry {
     enum class Kind {
         Code,        // a code, its text as received
         Unreadable,  // a serial burst that held a byte no key of the layout makes
-        LineLost,    // a serial read failed: the port went away or its device was unplugged
+        LineLost,    // a read failed: the serial port or the Linux input device went away
     };
     Kind kind = Kind::Code;
     std::u16string text;  // the code's text; empty for the other kinds

@@ -37,9 +37,11 @@ int32_t Connection::Open(Holder holder, EventSink& sink, bool mayUsePort) {
     switch (ModeOfPortText(settings_.port)) {
     case CaptureMode::None: Raise(Msg::OpenNoPortNumber);
     case CaptureMode::Keyboard: {
-        if (settings_.prefix.empty() || settings_.suffix.empty()) Raise(Msg::OpenNoPrefixOrSuffix);
+        // A named input device needs no prefix: all its keys are the scanner's.
+        const bool namedDevice = IsInputDeviceText(settings_.port);
+        if ((settings_.prefix.empty() && !namedDevice) || settings_.suffix.empty()) Raise(Msg::OpenNoPrefixOrSuffix);
         if (settings_.timeLimitMs < 1) Raise(Msg::OpenDelayBelowOne);
-        if (HeldElsewhere(holder)) Raise(Msg::OpenHookFailed);
+        if (HeldElsewhere(holder)) Raise(namedDevice ? Msg::InputDeviceBusy : Msg::OpenHookFailed);
         // Without the hook nothing would be captured: no dispatch thread is
         // left running behind a connection that failed.
         if (!hook_.Install(queues_, settings_)) Raise(Msg::OpenHookFailed);

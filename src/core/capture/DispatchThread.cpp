@@ -26,7 +26,7 @@ std::u16string EventText(Msg msg) { return Text(msg).substr(1); }
 }  // namespace
 
 CaptureMode ModeOfPortText(const std::u16string& portText) {
-    if (portText == u"USB" || portText == u"0") return CaptureMode::Keyboard;
+    if (portText == u"USB" || portText == u"0" || IsInputDeviceText(portText)) return CaptureMode::Keyboard;
     if (portText.find(u"COM") != std::u16string::npos || portText.compare(0, 5, u"/dev/") == 0)
         return CaptureMode::Serial;
     return CaptureMode::None;
@@ -96,8 +96,9 @@ DispatchThread::Pass DispatchThread::RunPass(const std::u16string& barcodeName, 
         data = Text(Msg::BadSerialData);
         break;
     case QueueEntry::Kind::LineLost:
+        // The keyboard queue's loss is a Linux input device that went away.
         name = &driverErrorName;
-        data = EventText(Msg::PortReadFailed);
+        data = EventText(*queue == QueueId::Keyboard ? Msg::InputDeviceLost : Msg::PortReadFailed);
         break;
     }
 

@@ -9,6 +9,7 @@
 
 #include "core/capture/CodeQueues.h"
 #include "core/capture/WorkerThread.h"
+#include "core/settings/Settings.h"
 
 namespace veltra {
 
@@ -18,7 +19,8 @@ enum class CaptureMode : int {
     Serial,    // the serial queue
 };
 
-// The mode a port text selects: exactly "USB" or "0" the keyboard, any other
+// The mode a port text selects: exactly "USB" or "0", or an input device
+// (IsInputDeviceText), the keyboard; any other
 // text that contains "COM" (case-sensitive) or starts with "/dev/" (a device
 // path, stored off Windows only) a serial port, anything else none.
 CaptureMode ModeOfPortText(const std::u16string& portText);
@@ -76,7 +78,8 @@ public:
     // dropped); an unreadable burst as the driver-error event with the
     // BadSerialData text of the language of the moment, and a lost line as
     // the driver-error event with the PortReadFailed text without its class
-    // character. The source is the decimal host.DeviceId() of the moment of
+    // character (a lost Linux input device, on the keyboard queue, with the
+    // InputDeviceLost text). The source is the decimal host.DeviceId() of the moment of
     // posting. Any failure other than a refused posting ends the loop, and
     // the host is told once, with the DispatchFailure text as a driver-error
     // event (no class character) if it takes it.

@@ -97,7 +97,10 @@ KeyVerdict KeyFramer::OnMessage(const HookMessage& m, uint64_t nowMs, const KeyF
         echoPending_ = false;
         return OnKeyDown(m.wParam, nowMs, config);
     }
-    if (m.message == kWmKeyDown) EndCodeAtTimeLimit(nowMs, config);
+    if (m.message == kWmKeyDown) {
+        EndCodeAtTimeLimit(nowMs, config);
+        StartWithoutPrefix(m.wParam, nowMs, config);
+    }
     return OnAltCodeKey(m);
 }
 
@@ -115,9 +118,19 @@ void KeyFramer::EndCodeAtTimeLimit(uint64_t nowMs, const KeyFramerConfig& config
     }
 }
 
+// The suffix, and the Enter that follows it, begin nothing.
+void KeyFramer::StartWithoutPrefix(uintptr_t vk, uint64_t nowMs, const KeyFramerConfig& config) noexcept {
+    if (collecting_ || !config.startAtAnyKey || config.hasPrefix) return;
+    if ((config.hasSuffix && vk == config.suffixVk) || (skipEnter_ && vk == kVkEnter)) return;
+    collecting_ = true;
+    buffer_.clear();
+    startMs_ = nowMs;
+}
+
 KeyVerdict KeyFramer::OnKeyDown(uintptr_t vk, uint64_t nowMs, const KeyFramerConfig& config) noexcept {
     KeyVerdict verdict;
     EndCodeAtTimeLimit(nowMs, config);
+    StartWithoutPrefix(vk, nowMs, config);
 
     // The codes are taken from the character messages that the host's loop
     // translates from the scanner's key-downs, so they have to be translated

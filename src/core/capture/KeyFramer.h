@@ -59,6 +59,9 @@ struct KeyFramerConfig {
     bool hasPrefix = false;
     bool hasSuffix = false;
     int32_t limitMs = 0;  // a code is dropped when more than this passed since its prefix
+    // The keys come from the scanner's own device (Linux): without a prefix,
+    // any key-down while idle begins a code and counts as one of its keys.
+    bool startAtAnyKey = false;
 };
 
 KeyFramerConfig MakeKeyFramerConfig(const std::u16string& prefix, const std::u16string& suffix, int32_t limitMs);
@@ -132,6 +135,7 @@ public:
 
 private:
     void EndCodeAtTimeLimit(uint64_t nowMs, const KeyFramerConfig& config) noexcept;
+    void StartWithoutPrefix(uintptr_t vk, uint64_t nowMs, const KeyFramerConfig& config) noexcept;
     KeyVerdict OnKeyDown(uintptr_t vk, uint64_t nowMs, const KeyFramerConfig& config) noexcept;
     KeyVerdict OnChar(const HookMessage& m, const KeyFramerConfig& config);
     KeyVerdict OnAltCodeKey(const HookMessage& m);

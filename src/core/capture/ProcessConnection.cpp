@@ -4,7 +4,7 @@
 #include "core/capture/Win32KeyboardHook.h"
 #include "core/capture/Win32SerialPort.h"
 #else
-#include "core/capture/LinuxKeyboardHook.h"
+#include "core/capture/EvdevKeyboard.h"
 #include "core/capture/PosixSerialPort.h"
 #endif
 
@@ -17,7 +17,7 @@ using PlatformHook = Win32KeyboardHook;
 using PlatformPort = Win32SerialPort;
 bool IsLayoutKeyHere(uint8_t byte) { return IsKeyOfCurrentLayout(byte); }
 #else
-using PlatformHook = LinuxKeyboardHook;
+using PlatformHook = EvdevKeyboard;
 using PlatformPort = PosixSerialPort;
 bool IsLayoutKeyHere(uint8_t byte) { return IsSevenBitCode(byte); }
 #endif

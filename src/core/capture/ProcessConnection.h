@@ -1,6 +1,6 @@
 // The process's one connection, over the platform's keyboard hook and serial
 // port and the process's stored settings: the Win32 ones (glue) on Windows,
-// the Linux hook and the POSIX port elsewhere.
+// the input-device reader and the POSIX port elsewhere.
 #pragma once
 
 #include "core/capture/Connection.h"

@@ -16,7 +16,8 @@ enum class Msg {
     NoSuchParameter,
     PortNotSupported,
     PortWrongType,
-    PortPathInvalid,  // a device path that names no device (off Windows)
+    PortPathInvalid,   // a device path that names no device (off Windows)
+    PortUsbIdInvalid,  // usb:VVVV:PPPP that is not two four-digit hexadecimal numbers (Linux)
     SpeedNotSupported,
     SpeedWrongType,
     DataBitNotSupported,
@@ -35,7 +36,11 @@ enum class Msg {
     OpenNoPrefixOrSuffix,
     OpenDelayBelowOne,
     OpenHookFailed,
-    OpenKeyboardUnavailable,  // keyboard mode where no hook exists yet (Linux)
+    OpenKeyboardUnavailable,  // keyboard mode on Linux with no input device named
+    InputDeviceNotFound,      // Linux: the named input device
+    InputDeviceNoPermission,
+    InputDeviceBusy,
+    InputDeviceFailed,
     OpenNoComSettings,
     OpenNoPortNumber,
     // class 3: disconnecting and the device identifier
@@ -45,6 +50,7 @@ enum class Msg {
     // class 4: hook and dispatch thread
     HookFailure,
     DispatchFailure,
+    InputDeviceLost,  // Linux: the scanner's input device went away
     // class 5: serial port
     PortUnavailable,
     PortSetStateFailed,

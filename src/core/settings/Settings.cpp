@@ -69,6 +69,17 @@ bool IsDevicePath(const std::u16string& path) {
     const std::string utf8 = ToUtf8(path);
     return utf8.size() <= 4095 && FromUtf8(utf8) == path;
 }
+
+// usb:VVVV:PPPP, four hexadecimal digits each.
+bool IsUsbIdText(const std::u16string& text) {
+    if (text.size() != 13 || text.compare(0, 4, u"usb:") != 0 || text[8] != u':') return false;
+    for (size_t i = 4; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (i != 8 && !hex) return false;
+    }
+    return true;
+}
 #endif
 
 int32_t MatchNumber(PropNumber number, const std::u16string& value, Msg notSupported, Msg wrongType) {
@@ -78,6 +89,10 @@ int32_t MatchNumber(PropNumber number, const std::u16string& value, Msg notSuppo
 }
 
 }  // namespace
+
+bool IsInputDeviceText(const std::u16string& port) {
+    return port.compare(0, 11, u"/dev/input/") == 0 || port.compare(0, 4, u"usb:") == 0;
+}
 
 const std::vector<ParameterRow>& ParameterTable() {
     // A row is the type, default and captions, then a line for each description, then the choices.
@@ -130,6 +145,12 @@ void SetComPortNumber(StoredSettings& s, const std::u16string& value) {
     // Off Windows a serial port is also named by its device path, stored as given.
     if (value.compare(0, 5, u"/dev/") == 0) {
         if (!IsDevicePath(value)) Raise(Msg::PortPathInvalid);
+        s.port = value;
+        return;
+    }
+    // Off Windows a keyboard-wedge scanner is also named by its USB identity.
+    if (value.compare(0, 4, u"usb:") == 0) {
+        if (!IsUsbIdText(value)) Raise(Msg::PortUsbIdInvalid);
         s.port = value;
         return;
     }

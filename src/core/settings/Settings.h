@@ -67,8 +67,13 @@ const std::vector<ParameterRow>& ParameterTable();
 // setter also takes a device path: "/dev/" and a device name, with no blank or
 // control character, no ".." step and no trailing "/", at most 4095 bytes of
 // UTF-8; a text that starts with "/dev/" but is no such path raises
-// PortPathInvalid.
+// PortPathInvalid; and a USB identity, "usb:VVVV:PPPP" (hexadecimal), that
+// names a keyboard-wedge scanner's input device, else PortUsbIdInvalid.
 void SetComPortNumber(StoredSettings& s, const std::u16string& value);
+
+// A stored port text that names a keyboard-wedge scanner's own input device
+// (Linux): a path under /dev/input/ or a USB identity.
+bool IsInputDeviceText(const std::u16string& port);
 void SetSpeed(StoredSettings& s, const std::u16string& value);
 void SetDataBit(StoredSettings& s, const std::u16string& value);
 void SetStopBits(StoredSettings& s, const std::u16string& value);
