@@ -17,7 +17,7 @@ struct UsKey {
     char16_t shifted;
 };
 
-constexpr uint8_t kVkShift = 16, kVkControl = 17, kVkCapsLock = 20, kVkNumLock = 0x90;
+constexpr uint8_t kVkShift = 16, kVkControl = 17, kVkCapsLock = 20;
 
 // clang-format off
 constexpr UsKey kUsKeys[] = {

@@ -48,8 +48,6 @@ int KeypadDigit(uintptr_t vk, bool extendedKey) {
     }
 }
 
-constexpr uintptr_t kVkNumLock = 0x90;
-
 void TraceFixed(const char16_t* line) noexcept { TraceJoined(line, std::u16string()); }
 
 void TraceCollected(char16_t unit) noexcept {

@@ -20,6 +20,7 @@ constexpr uint32_t kWmSysKeyUp = 0x0105;
 constexpr uint32_t kWmSysChar = 0x0106;
 constexpr uintptr_t kVkEnter = 13;
 constexpr uintptr_t kVkAlt = 0x12;  // VK_MENU
+constexpr uintptr_t kVkNumLock = 0x90;
 // The layout a code is typed under: United States English, language 0x0409, layout 0x0409.
 constexpr uint32_t kLayoutUnitedStates = 0x04090409;
 
