@@ -30,11 +30,11 @@ int main(int argc, char** argv) {
     if (FAILED(com.result())) Fail("CoInitializeEx", com.result());
     RegisterDriver();
     {
-        PerfHost host;
         KeyTarget window;
         if (!window.Ready()) Fail("CreateWindowExW", ::GetLastError());
         {
-            Driver d(host);
+            Driver d;
+            PerfHost host(d.Host());
             if (wanted('1')) KeyboardLatency(d, host, window);
             if (wanted('2')) SerialLatency(d, host);
             if (wanted('3')) HookCost(d, window);

@@ -115,7 +115,7 @@ else()
   # The Native API substitute host.
   add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
   target_include_directories(veltra_native_host PUBLIC tools)
-  target_link_libraries(veltra_native_host PUBLIC veltra_common veltra_host_events ${CMAKE_DL_LIBS})
+  target_link_libraries(veltra_native_host PUBLIC veltra_common veltra_host_common ${CMAKE_DL_LIBS})
   set_target_properties(veltra_native_host PROPERTIES UNITY_BUILD ON)
 endif()
 

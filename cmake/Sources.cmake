@@ -113,10 +113,12 @@ set(VELTRA_BENCH_WIN_SOURCES
   tools/VeltraBench.rc
 )
 
-# What both substitute hosts record of a component's events: one event type,
-# one recorder. Built for every target.
-set(VELTRA_HOST_EVENTS_SOURCES
+# What both substitute hosts share: one event type and recorder for what a
+# component posts, and the driver held through either face (DriverFace).
+# Built for every target.
+set(VELTRA_HOST_COMMON_SOURCES
   tools/host/HostEvents.cpp
+  tools/host/DriverFace.cpp
 )
 
 # The substitute host of the Native API: what the platform does with an
@@ -129,6 +131,7 @@ set(VELTRA_NATIVE_HOST_SOURCES
   tools/native_host/Connection.cpp
   tools/native_host/NativeLibrary.cpp
   tools/native_host/Component.cpp
+  tools/native_host/NativeDriverFace.cpp
 )
 
 # Tests of the logic: built natively and for Windows (run under Wine).
@@ -193,7 +196,6 @@ set(VELTRA_WINE_TESTS
 # Native API face natively, both faces under Wine.
 set(VELTRA_FACE_TESTS
   tests/faces/FaceUnderTest.cpp
-  tests/faces/NativeFace.cpp
   tests/faces/BehaviourTest.cpp
 )
 

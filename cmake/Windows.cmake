@@ -64,17 +64,17 @@ target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_com veltra_b
 # its message loop and a window keys are posted to), for the COM tests, the
 # test bench and the perf program.
 add_library(veltra_substitute_host STATIC tools/host/HostConnection.cpp tools/host/HostedComponent.cpp
-            tools/host/ServerRegistration.cpp tools/host/HostWindow.cpp)
+            tools/host/ComDriverFace.cpp tools/host/ServerRegistration.cpp tools/host/HostWindow.cpp)
 target_include_directories(veltra_substitute_host PUBLIC tools)
-target_link_libraries(veltra_substitute_host PUBLIC veltra_com veltra_host_events)
+target_link_libraries(veltra_substitute_host PUBLIC veltra_com veltra_host_common)
 
 # The Native API substitute host. Its own tests run in the native tree; here
 # the Native API tests of wine_tests and the bench stand on it.
 add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
 target_include_directories(veltra_native_host PUBLIC tools)
-target_link_libraries(veltra_native_host PUBLIC veltra_com veltra_host_events)
+target_link_libraries(veltra_native_host PUBLIC veltra_com veltra_host_common)
 
-add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS} tests/faces/ComFace.cpp)
+add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS})
 target_include_directories(wine_tests PRIVATE tests/wine tests/faces)
 target_link_libraries(wine_tests PRIVATE veltra_substitute_host veltra_native_host gtest)
 # The Native API library lies beside the test program.

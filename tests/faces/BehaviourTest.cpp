@@ -45,7 +45,7 @@ protected:
     void TearDown() override {
         if (!face) return;
         face->Done();
-        const std::string faults = face->HostFaults();
+        const std::string faults = face->End();
         EXPECT_EQ(faults, "") << face->Name();
     }
     void Set(const std::u16string& name, const std::u16string& value) {
@@ -91,7 +91,7 @@ TEST_P(Behaviour, OpenAndClose_ReportTheFirstMissingSettingAndWrongIdentifiers) 
 // ---- Names -------------------------------------------------------------------------
 
 TEST_P(Behaviour, Names_TablesInBothLanguages_AndTheirLookups) {
-    EXPECT_EQ(face->ExtensionName(), u"VeltraScanner");
+    EXPECT_EQ(face->ExtensionName().value_or(u"<none>"), u"VeltraScanner");
     EXPECT_EQ(face->Info(), u"2000");
     const char16_t* props[][2] = {
         {u"propComPortNumber", u"НомерComПорта"},
@@ -148,7 +148,7 @@ TEST_P(Behaviour, Init_SetsTheBufferDepthAndResetsTheErrorState_ARefusedDepthFai
     std::unique_ptr<Face> refused = GetParam()();
     EXPECT_FALSE(refused->Init(true));
     refused->Done();
-    EXPECT_EQ(refused->HostFaults(), "");
+    EXPECT_EQ(refused->End(), "");
 }
 
 // ---- Parameters ------------------------------------------------------------------------
