@@ -1,5 +1,5 @@
 // VeltraLinuxPerf: the Linux serial figure. Scan-to-event through the Native
-// API face, as the substitute host (tools/native_host) holds the library, on
+// API face, as the substitute host (tools/host/native) holds the library, on
 // a pseudo-terminal; against it, in the same run, a bare termios read of the
 // same bytes from the same terminal. Prints one table and one
 // machine-readable line ("PERF arch=... figure=serial_latency key=value ...").
@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "core/common/Text.h"
-#include "native_host/NativeDriverFace.h"
+#include "host/native/NativeDriverFace.h"
 
 namespace {
 

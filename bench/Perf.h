@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host/ComDriverFace.h"
-#include "host/HostWindow.h"
+#include "host/com/ComDriverFace.h"
+#include "host/com/HostWindow.h"
 
 namespace veltra::perf {
 

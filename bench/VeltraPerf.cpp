@@ -1,5 +1,5 @@
 // VeltraPerf: measures the scan-to-event path of the driver through COM, as
-// the substitute host (tools/host) holds it, and prints one table plus one
+// the substitute host (tools/host/com) holds it, and prints one table plus one
 // machine-readable line per figure ("PERF arch=... figure=... key=value ...").
 //
 //   VeltraPerf.exe [--quick] [--only FIGURES]

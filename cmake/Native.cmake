@@ -141,7 +141,7 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
   add_library(veltra_bench STATIC ${VELTRA_BENCH_SOURCES})
   target_include_directories(veltra_bench PUBLIC tools)
   target_link_libraries(veltra_bench PUBLIC veltra_native_host veltra_bench_logic Threads::Threads)
-  add_executable(VeltraBench tools/VeltraBench.cpp)
+  add_executable(VeltraBench tools/bench/VeltraBench.cpp)
   target_link_libraries(VeltraBench PRIVATE veltra_bench)
   set_target_properties(veltra_bench PROPERTIES UNITY_BUILD ON)
 
@@ -154,7 +154,7 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
 
     # The checks of what a released library asks of its system, tried on
     # libraries with planted faults (two seconds).
-    add_test(NAME import_checks COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check_imports_test.sh)
+    add_test(NAME import_checks COMMAND bash ${CMAKE_SOURCE_DIR}/tools/dev/check_imports_test.sh)
     set_tests_properties(import_checks PROPERTIES TIMEOUT 60)
 
     # The Linux serial figure of the performance bench (./run bench).
@@ -162,7 +162,7 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
     target_link_libraries(VeltraLinuxPerf PRIVATE veltra_native_host Threads::Threads util)
 
     # The bench's command line against the library (a second at most).
-    add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
+    add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench/bench_native_test.sh $<TARGET_FILE:VeltraBench>
              $<TARGET_FILE:VeltraScannerNative>)
     set_tests_properties(bench_native PROPERTIES TIMEOUT 30)
   endif()

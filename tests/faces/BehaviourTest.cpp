@@ -16,7 +16,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "host/HostWindow.h"
+#include "host/com/HostWindow.h"
 #endif
 
 namespace veltra::test {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/common/Text.h"
-#include "native_host/NativeDriverFace.h"
+#include "host/native/NativeDriverFace.h"
 
 #if defined(_WIN32)
-#include "host/ComDriverFace.h"
+#include "host/com/ComDriverFace.h"
 #endif
 
 #ifndef VELTRA_NATIVE_LIBRARY

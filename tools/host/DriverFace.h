@@ -2,8 +2,8 @@
 // neutral terms: its names, its properties, its methods called by number or
 // by name, and what the host recorded. The behaviour tables, the test bench
 // and the perf program all reach the driver through this one class; the COM
-// face is ComDriverFace (host/), the Native API face NativeDriverFace
-// (native_host/).
+// face is ComDriverFace (host/com/), the Native API face NativeDriverFace
+// (host/native/).
 #pragma once
 
 #include <chrono>

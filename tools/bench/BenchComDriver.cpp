@@ -4,7 +4,7 @@
 
 #include "BenchDriver.h"
 #include "BenchOutput.h"
-#include "host/ComDriverFace.h"
+#include "host/com/ComDriverFace.h"
 
 namespace veltra::bench {
 

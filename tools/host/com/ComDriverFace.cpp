@@ -1,4 +1,4 @@
-#include "host/ComDriverFace.h"
+#include "host/com/ComDriverFace.h"
 
 #include <windows.h>
 

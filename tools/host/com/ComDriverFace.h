@@ -5,8 +5,8 @@
 #pragma once
 
 #include "host/DriverFace.h"
-#include "host/HostConnection.h"
-#include "host/HostedComponent.h"
+#include "host/com/HostConnection.h"
+#include "host/com/HostedComponent.h"
 
 namespace veltra::substitute {
 

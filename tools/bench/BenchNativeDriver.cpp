@@ -3,7 +3,7 @@
 #include "BenchDriver.h"
 #include "BenchOutput.h"
 #include "core/common/Text.h"
-#include "native_host/NativeDriverFace.h"
+#include "host/native/NativeDriverFace.h"
 
 namespace veltra::bench {
 
@@ -20,8 +20,8 @@ std::unique_ptr<Driver> MakeNativeDriver(const std::string& path) {
     case NativeDriverFace::Step::Instance:
         ComponentFails(Say(u"cannot create ", u"не удалось создать ") + name + u" (GetClassObject)");
     case NativeDriverFace::Step::MemoryManager:
-        ComponentFails(name + Say(u" refused the memory manager (setMemManager)",
-                                  u" не принял менеджер памяти (setMemManager)"));
+        ComponentFails(
+            name + Say(u" refused the memory manager (setMemManager)", u" не принял менеджер памяти (setMemManager)"));
     case NativeDriverFace::Step::Done: break;
     }
     // The object is destroyed (Done first) with the face when this throws.

@@ -1,9 +1,9 @@
-#include "native_host/Component.h"
+#include "host/native/Component.h"
 
 #include <algorithm>
 
 #include "core/common/ScopeExit.h"
-#include "native_host/Values.h"
+#include "host/native/Values.h"
 
 namespace veltra::substitute::native {
 

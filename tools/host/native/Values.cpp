@@ -1,4 +1,4 @@
-#include "native_host/Values.h"
+#include "host/native/Values.h"
 
 #include <charconv>
 #include <cstdio>

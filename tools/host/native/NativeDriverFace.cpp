@@ -1,4 +1,4 @@
-#include "native_host/NativeDriverFace.h"
+#include "host/native/NativeDriverFace.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "core/common/Text.h"
-#include "native_host/Values.h"
+#include "host/native/Values.h"
 
 namespace veltra::substitute::native {
 namespace {

@@ -24,7 +24,8 @@ Driver::Driver(std::unique_ptr<substitute::DriverFace> face) : face_(std::move(f
 
 Driver::Result Driver::Call(const char16_t* method, long count, const std::vector<std::u16string>& inputs) {
     const substitute::Answer a = face_->CallWithTexts(method, count, inputs);
-    if (!a.found) ComponentFails(std::u16string(Say(u"the component has no method ", u"у компонента нет метода ")) + method);
+    if (!a.found)
+        ComponentFails(std::u16string(Say(u"the component has no method ", u"у компонента нет метода ")) + method);
     if (!a.handled) {
         const std::u16string call = u"CallAsFunc " + std::u16string(method);
 #if defined(_WIN32)

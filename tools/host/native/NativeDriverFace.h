@@ -6,10 +6,10 @@
 #include <string>
 
 #include "host/DriverFace.h"
-#include "native_host/Component.h"
-#include "native_host/Connection.h"
-#include "native_host/MemoryManager.h"
-#include "native_host/NativeLibrary.h"
+#include "host/native/Component.h"
+#include "host/native/Connection.h"
+#include "host/native/MemoryManager.h"
+#include "host/native/NativeLibrary.h"
 
 namespace veltra::substitute::native {
 
