@@ -139,6 +139,8 @@ TEST_P(Behaviour, Names_TablesInBothLanguages_AndTheirLookups) {
     EXPECT_EQ(face->MethodName(-1, 0), u"");
     EXPECT_EQ(face->FindProp(u"propspeed"), -1) << "names are case-sensitive";
     EXPECT_EQ(face->FindMethod(u""), -1);
+    const Answer unknown = face->Call(u"NoSuchMethod", 1);
+    EXPECT_FALSE(unknown.found || unknown.handled) << "a call by an unknown name reaches nothing";
     EXPECT_EQ(face->ParamCount(10), 0);
 }
 
