@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "core/common/Text.h"
-#include "native_host/Component.h"
+#include "host/native/NativeDriverFace.h"
 
 namespace {
 
@@ -113,34 +113,30 @@ std::string Node() {
 void Pause(int i) { std::this_thread::sleep_for(std::chrono::milliseconds(2 + i % 7)); }
 
 std::vector<double> DriverLatencies(const char* library, const Keyboard& keyboard, int codes) {
-    host::NativeLibrary lib;
-    if (!lib.Load(library)) Fail("cannot load " + std::string(library) + ": " + lib.Error());
-    host::MemoryManager memory;
-    host::Connection connection;
+    substitute::native::NativeDriverFace face(library, u"VeltraScanner");
+    if (!face.Created() && !face.LoadError().empty()) Fail(face.LoadError());
+    if (!face.Init()) Fail("the library's object was not created and initialised");
     std::vector<double> latencies;
-    host::Component component;
-    if (component.Create(lib, memory, u"VeltraScanner") != host::Component::Step::Done || !component.Init(connection))
-        Fail("the library's object was not created and initialised");
     std::atomic<long long> arrived{0};
-    connection.SetListener([&](const host::HostEvent&) { arrived = Clock::now().time_since_epoch().count(); });
+    substitute::EventRecorder& events = face.Recorder();
+    events.SetListener([&](const substitute::HostEvent&) { arrived = Clock::now().time_since_epoch().count(); });
     for (const auto& [name, value] : {std::pair<std::u16string, std::u16string>{u"propComPortNumber", u"usb:05e0:1201"},
                                       {u"propPrefix", u"~"},
                                       {u"propSuffix", u"Enter"},
                                       {u"propTimeOut", u"5000"}})
-        if (component.CallByName(u"SetParameter", 2, {name, value}).result != u"1") Fail("SetParameter");
-    const host::Component::CallResult opened = component.CallByName(u"Open", 1);
-    if (opened.result != u"1" || opened.textParams.empty()) Fail("Open: " + ToUtf8(component.LastError().result));
+        if (face.SetParameter(name, value) != 1) Fail("SetParameter");
+    const substitute::Answer opened = face.Call(u"Open", 1);
+    if (opened.result.text != u"1" || opened.params.empty()) Fail("Open: " + ToUtf8(face.LastError().second));
     for (int i = 0; i < codes; ++i) {
         Pause(i);
-        const size_t before = connection.EventCount();
+        const size_t before = events.EventCount();
         const Clock::time_point typed = keyboard.Type();
-        if (!connection.WaitForEvents(before + 1, std::chrono::seconds(10))) Fail("a code was not posted");
+        if (!events.WaitForEvents(before + 1, std::chrono::seconds(10))) Fail("a code was not posted");
         latencies.push_back(Us(typed, Clock::time_point(Clock::duration(arrived.load()))));
     }
-    connection.SetListener({});
-    component.CallByName(u"Close", 1, {opened.textParams[0]});
-    component.Done();
-    component.Destroy();
+    events.SetListener({});
+    face.CallWithTexts(u"Close", 1, {opened.params[0].text});
+    face.End();
     return latencies;
 }
 

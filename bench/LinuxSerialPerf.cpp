@@ -1,5 +1,5 @@
 // VeltraLinuxPerf: the Linux serial figure. Scan-to-event through the Native
-// API face, as the substitute host (tools/native_host) holds the library, on
+// API face, as the substitute host (tools/host/native) holds the library, on
 // a pseudo-terminal; against it, in the same run, a bare termios read of the
 // same bytes from the same terminal. Prints one table and one
 // machine-readable line ("PERF arch=... figure=serial_latency key=value ...").
@@ -27,12 +27,11 @@
 #include <vector>
 
 #include "core/common/Text.h"
-#include "native_host/Component.h"
+#include "host/native/NativeDriverFace.h"
 
 namespace {
 
 using namespace veltra;
-namespace host = veltra::substitute::native;
 using Clock = std::chrono::steady_clock;
 
 const char* const kArch = sizeof(void*) == 8 ? "linux-x86_64" : "linux-i386";
@@ -83,39 +82,32 @@ void Pause(int i) { std::this_thread::sleep_for(std::chrono::milliseconds(i % 11
 
 // The driver: each code, from its write to the event the host receives.
 std::vector<double> DriverLatencies(const char* library, const Line& line, int codes) {
-    host::NativeLibrary lib;
-    if (!lib.Load(library)) Fail("cannot load " + std::string(library) + ": " + lib.Error());
-    host::MemoryManager memory;
-    host::Connection connection;
+    substitute::native::NativeDriverFace face(library, u"VeltraScanner");
+    if (!face.Created() && !face.LoadError().empty()) Fail(face.LoadError());
+    if (!face.Init()) Fail("the library's object was not created and initialised");
     std::vector<double> latencies;
-    {
-        host::Component component;
-        if (component.Create(lib, memory, u"VeltraScanner") != host::Component::Step::Done ||
-            !component.Init(connection))
-            Fail("the library's object was not created and initialised");
-        std::atomic<long long> arrived{0};
-        connection.SetListener([&](const host::HostEvent&) { arrived = Clock::now().time_since_epoch().count(); });
-        for (const auto& [name, value] :
-             {std::pair<std::u16string, std::u16string>{u"propComPortNumber", FromUtf8(line.name)},
-              {u"propSpeed", u"9600"},
-              {u"propDataBit", u"8"},
-              {u"propStopBits", u"1 stop bits"},
-              {u"propParity", u"No"}})
-            if (component.CallByName(u"SetParameter", 2, {name, value}).result != u"1") Fail("SetParameter");
-        const host::Component::CallResult opened = component.CallByName(u"Open", 1);
-        if (opened.result != u"1" || opened.textParams.empty()) Fail("Open: " + ToUtf8(component.LastError().result));
-        for (int i = 0; i < codes; ++i) {
-            Pause(i);
-            const size_t before = connection.EventCount();
-            const Clock::time_point written = line.Write();
-            if (!connection.WaitForEvents(before + 1, std::chrono::seconds(5))) Fail("a code was not posted");
-            latencies.push_back(Us(written, Clock::time_point(Clock::duration(arrived.load()))));
-        }
-        connection.SetListener({});
-        component.CallByName(u"Close", 1, {opened.textParams[0]});
-        component.Done();
-        component.Destroy();
+    std::atomic<long long> arrived{0};
+    substitute::EventRecorder& events = face.Recorder();
+    events.SetListener([&](const substitute::HostEvent&) { arrived = Clock::now().time_since_epoch().count(); });
+    for (const auto& [name, value] :
+         {std::pair<std::u16string, std::u16string>{u"propComPortNumber", FromUtf8(line.name)},
+          {u"propSpeed", u"9600"},
+          {u"propDataBit", u"8"},
+          {u"propStopBits", u"1 stop bits"},
+          {u"propParity", u"No"}})
+        if (face.SetParameter(name, value) != 1) Fail("SetParameter");
+    const substitute::Answer opened = face.Call(u"Open", 1);
+    if (opened.result.text != u"1" || opened.params.empty()) Fail("Open: " + ToUtf8(face.LastError().second));
+    for (int i = 0; i < codes; ++i) {
+        Pause(i);
+        const size_t before = events.EventCount();
+        const Clock::time_point written = line.Write();
+        if (!events.WaitForEvents(before + 1, std::chrono::seconds(5))) Fail("a code was not posted");
+        latencies.push_back(Us(written, Clock::time_point(Clock::duration(arrived.load()))));
     }
+    events.SetListener({});
+    face.CallWithTexts(u"Close", 1, {opened.params[0].text});
+    face.End();
     return latencies;
 }
 

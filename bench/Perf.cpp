@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "host/ServerRegistration.h"
+#include "host/com/ServerRegistration.h"
 
 namespace veltra::perf {
 

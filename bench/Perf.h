@@ -1,5 +1,5 @@
-// The perf program's common parts: its clock, the host that notes when each
-// event arrived, the driver through COM, the host's window, and the report
+// The perf program's common parts: its clock, the driver through COM, the
+// host that notes when each event arrived, the host's window, and the report
 // that every figure adds a row to. One file per figure (Perf<Figure>.cpp)
 // measures it; VeltraPerf.cpp runs them.
 #pragma once
@@ -14,9 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host/HostConnection.h"
-#include "host/HostWindow.h"
-#include "host/HostedComponent.h"
+#include "host/com/ComDriverFace.h"
+#include "host/com/HostWindow.h"
 
 namespace veltra::perf {
 
@@ -27,13 +26,43 @@ double NowUs();
 double Percentile(std::vector<double> v, double p);
 [[noreturn]] void Fail(const char* what, long code = 0);
 
-// ---- the host ----------------------------------------------------------------
+// ---- the driver and its events ---------------------------------------------------
 
-// The substitute host's connection object, noting when each event arrived.
-// While held, the host takes no event: the listener waits before it notes one.
+// The driver through COM, as the substitute host holds it, in English.
+class Driver {
+public:
+    Driver() {
+        using Step = substitute::HostedComponent::Step;
+        const substitute::HostedComponent::Creation& created = face_.Creation();
+        if (created.step == Step::Lookup) Fail("the driver is not registered", created.hr);
+        if (FAILED(created.hr))
+            Fail(created.step == Step::Instance ? "CoCreateInstance" : "its interfaces", created.hr);
+        if (!face_.Init()) Fail("Init", face_.LastResult());
+        face_.SetLocale(u"en_US");
+    }
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
+
+    substitute::HostConnection& Host() { return face_.Host(); }
+    void Set(const std::u16string& name, const std::u16string& value) {
+        if (face_.SetParameter(name, value) != 1) Fail("SetParameter refused a value");
+    }
+    std::u16string Open() {
+        const substitute::Answer a = face_.Call(u"Open", 1);
+        if (a.result.text != u"1") Fail("Open failed");
+        return a.params[0].text;
+    }
+    void Close(const std::u16string& id) { face_.CallWithTexts(u"Close", 1, {id}); }
+
+private:
+    substitute::ComDriverFace face_;
+};
+
+// The driver's events as they arrive, each noted with its time. While held,
+// the host takes no event: the listener waits before it notes one.
 class PerfHost {
 public:
-    PerfHost() {
+    explicit PerfHost(substitute::HostConnection& host) : connection(host) {
         connection.SetListener([this](const substitute::HostEvent&) { Arrived(); });
     }
     ~PerfHost() { connection.SetListener(nullptr); }
@@ -66,7 +95,7 @@ public:
         return datas;
     }
 
-    substitute::HostConnection connection;
+    substitute::HostConnection& connection;
 
 private:
     void Arrived() {
@@ -84,44 +113,6 @@ private:
     bool held_ = false;
     std::mutex lock_;
     std::vector<double> stamps_;
-};
-
-// ---- the driver through COM ------------------------------------------------------
-
-class Driver {
-public:
-    explicit Driver(PerfHost& host) {
-        using Step = substitute::HostedComponent::Step;
-        const substitute::HostedComponent::Creation created = component_.Create();
-        if (created.step == Step::Lookup) Fail("the driver is not registered", created.hr);
-        if (FAILED(created.hr))
-            Fail(created.step == Step::Instance ? "CoCreateInstance" : "its interfaces", created.hr);
-        if (const HRESULT hr = component_.Init(host.connection); FAILED(hr)) Fail("Init", hr);
-        component_.SetLocale(L"en_US");
-    }
-    ~Driver() { component_.Done(); }
-    Driver(const Driver&) = delete;
-    Driver& operator=(const Driver&) = delete;
-
-    void Set(const std::u16string& name, const std::u16string& value) {
-        if (Call(u"SetParameter", {name, value}).first != 1) Fail("SetParameter refused a value");
-    }
-    std::u16string Open() {
-        auto r = Call(u"Open", {u""});
-        if (r.first != 1) Fail("Open failed");
-        return r.second;
-    }
-    void Close(const std::u16string& id) { Call(u"Close", {id}); }
-
-private:
-    // Calls a command; its result and its first parameter afterwards, as text.
-    std::pair<long, std::u16string> Call(const char16_t* method, const std::vector<std::u16string>& inputs) {
-        const substitute::HostedComponent::CallResult r =
-            component_.CallByName(method, static_cast<long>(inputs.size()), inputs);
-        return {SUCCEEDED(r.hr) && r.result.type() == VT_I4 ? V_I4(r.result.get()) : -1, r.textParams[0]};
-    }
-
-    substitute::HostedComponent component_;
 };
 
 void RegisterDriver();

@@ -1,5 +1,5 @@
 // VeltraPerf: measures the scan-to-event path of the driver through COM, as
-// the substitute host (tools/host) holds it, and prints one table plus one
+// the substitute host (tools/host/com) holds it, and prints one table plus one
 // machine-readable line per figure ("PERF arch=... figure=... key=value ...").
 //
 //   VeltraPerf.exe [--quick] [--only FIGURES]
@@ -30,11 +30,11 @@ int main(int argc, char** argv) {
     if (FAILED(com.result())) Fail("CoInitializeEx", com.result());
     RegisterDriver();
     {
-        PerfHost host;
         KeyTarget window;
         if (!window.Ready()) Fail("CreateWindowExW", ::GetLastError());
         {
-            Driver d(host);
+            Driver d;
+            PerfHost host(d.Host());
             if (wanted('1')) KeyboardLatency(d, host, window);
             if (wanted('2')) SerialLatency(d, host);
             if (wanted('3')) HookCost(d, window);

@@ -131,7 +131,7 @@ else()
   # The Native API substitute host.
   add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
   target_include_directories(veltra_native_host PUBLIC tools)
-  target_link_libraries(veltra_native_host PUBLIC veltra_common veltra_host_events ${CMAKE_DL_LIBS})
+  target_link_libraries(veltra_native_host PUBLIC veltra_common veltra_host_common ${CMAKE_DL_LIBS})
   set_target_properties(veltra_native_host PROPERTIES UNITY_BUILD ON)
 endif()
 
@@ -157,7 +157,7 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
   add_library(veltra_bench STATIC ${VELTRA_BENCH_SOURCES})
   target_include_directories(veltra_bench PUBLIC tools)
   target_link_libraries(veltra_bench PUBLIC veltra_native_host veltra_bench_logic Threads::Threads)
-  add_executable(VeltraBench tools/VeltraBench.cpp)
+  add_executable(VeltraBench tools/bench/VeltraBench.cpp)
   target_link_libraries(VeltraBench PRIVATE veltra_bench)
   set_target_properties(veltra_bench PROPERTIES UNITY_BUILD ON)
 
@@ -178,7 +178,7 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
 
     # The checks of what a released library asks of its system, tried on
     # libraries with planted faults (two seconds).
-    add_test(NAME import_checks COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check_imports_test.sh)
+    add_test(NAME import_checks COMMAND bash ${CMAKE_SOURCE_DIR}/tools/dev/check_imports_test.sh)
     set_tests_properties(import_checks PROPERTIES TIMEOUT 60)
 
     # The Linux serial figure of the performance bench (./run bench).
@@ -189,7 +189,7 @@ if(NOT VELTRA_FUZZ AND NOT VELTRA_SANITIZE AND NOT VELTRA_TSAN)
     target_link_libraries(VeltraLinuxKeyboardPerf PRIVATE veltra_native_host Threads::Threads)
 
     # The bench's command line against the library (a second at most).
-    add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_native_test.sh $<TARGET_FILE:VeltraBench>
+    add_test(NAME bench_native COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench/bench_native_test.sh $<TARGET_FILE:VeltraBench>
              $<TARGET_FILE:VeltraScannerNative>)
     set_tests_properties(bench_native PROPERTIES TIMEOUT 30)
   endif()

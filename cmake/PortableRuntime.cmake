@@ -3,7 +3,7 @@
 # function newer than glibc 2.17. Each name below is wrapped at the link
 # (-Wl,--wrap): every call to it, the static C++ runtime's too, goes to its
 # __wrap_ function in cmake/Glibc217.cpp, which binds it to its older
-# version or does without it. tools/check_linux_symbols.sh checks the result.
+# version or does without it. tools/dev/check_linux_symbols.sh checks the result.
 set(VELTRA_GLIBC217_WRAPPED
   pthread_create pthread_detach pthread_join pthread_once pthread_key_create pthread_getspecific
   pthread_setspecific pthread_mutex_trylock pthread_mutexattr_init pthread_mutexattr_destroy

@@ -94,31 +94,33 @@ set(VELTRA_BENCH_LOGIC_SOURCES
   tools/gs1/Gs1Table.cpp
 )
 
-# The test bench: tools/VeltraBench.cpp (its main) and its files for every
+# The test bench: tools/bench/VeltraBench.cpp (its main) and its files for every
 # target (commands, output, reports, scanning, ports, the driver through
 # either face), and the Windows-only ones (the COM face, registration, the
 # keyboard-mode window, the version resource).
 set(VELTRA_BENCH_SOURCES
-  tools/BenchCommandLine.cpp
-  tools/BenchOutput.cpp
-  tools/BenchDriver.cpp
-  tools/BenchNativeDriver.cpp
-  tools/BenchReports.cpp
-  tools/BenchPorts.cpp
-  tools/BenchScan.cpp
-  tools/BenchGs1.cpp
+  tools/bench/BenchCommandLine.cpp
+  tools/bench/BenchOutput.cpp
+  tools/bench/BenchDriver.cpp
+  tools/bench/BenchNativeDriver.cpp
+  tools/bench/BenchReports.cpp
+  tools/bench/BenchPorts.cpp
+  tools/bench/BenchScan.cpp
+  tools/bench/BenchGs1.cpp
 )
 set(VELTRA_BENCH_WIN_SOURCES
-  tools/BenchComDriver.cpp
-  tools/BenchRegistration.cpp
-  tools/BenchKeyboard.cpp
-  tools/VeltraBench.rc
+  tools/bench/BenchComDriver.cpp
+  tools/bench/BenchRegistration.cpp
+  tools/bench/BenchKeyboard.cpp
+  tools/bench/VeltraBench.rc
 )
 
-# What both substitute hosts record of a component's events: one event type,
-# one recorder. Built for every target.
-set(VELTRA_HOST_EVENTS_SOURCES
+# What both substitute hosts share: one event type and recorder for what a
+# component posts, and the driver held through either face (DriverFace).
+# Built for every target.
+set(VELTRA_HOST_COMMON_SOURCES
   tools/host/HostEvents.cpp
+  tools/host/DriverFace.cpp
 )
 
 # The substitute host of the Native API: what the platform does with an
@@ -126,11 +128,12 @@ set(VELTRA_HOST_EVENTS_SOURCES
 # creating and calling its objects), for the Native API tests and the test
 # bench. Built for every target.
 set(VELTRA_NATIVE_HOST_SOURCES
-  tools/native_host/Values.cpp
-  tools/native_host/MemoryManager.cpp
-  tools/native_host/Connection.cpp
-  tools/native_host/NativeLibrary.cpp
-  tools/native_host/Component.cpp
+  tools/host/native/Values.cpp
+  tools/host/native/MemoryManager.cpp
+  tools/host/native/Connection.cpp
+  tools/host/native/NativeLibrary.cpp
+  tools/host/native/Component.cpp
+  tools/host/native/NativeDriverFace.cpp
 )
 
 # Tests of the logic: built natively and for Windows (run under Wine).
@@ -187,7 +190,6 @@ set(VELTRA_POSIX_TESTS
 set(VELTRA_VM_TESTS
   tests/vm/InputDeviceTest.cpp
   tests/faces/FaceUnderTest.cpp
-  tests/faces/NativeFace.cpp
   tests/faces/BehaviourTest.cpp
 )
 
@@ -205,7 +207,6 @@ set(VELTRA_WINE_TESTS
 # Native API face natively, both faces under Wine.
 set(VELTRA_FACE_TESTS
   tests/faces/FaceUnderTest.cpp
-  tests/faces/NativeFace.cpp
   tests/faces/BehaviourTest.cpp
 )
 

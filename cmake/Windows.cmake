@@ -63,18 +63,18 @@ target_link_libraries(logic_tests PRIVATE veltra_native_face veltra_com veltra_b
 # (its connection object, creating and calling it, registering the library,
 # its message loop and a window keys are posted to), for the COM tests, the
 # test bench and the perf program.
-add_library(veltra_substitute_host STATIC tools/host/HostConnection.cpp tools/host/HostedComponent.cpp
-            tools/host/ServerRegistration.cpp tools/host/HostWindow.cpp)
+add_library(veltra_substitute_host STATIC tools/host/com/HostConnection.cpp tools/host/com/HostedComponent.cpp
+            tools/host/com/ComDriverFace.cpp tools/host/com/ServerRegistration.cpp tools/host/com/HostWindow.cpp)
 target_include_directories(veltra_substitute_host PUBLIC tools)
-target_link_libraries(veltra_substitute_host PUBLIC veltra_com veltra_host_events)
+target_link_libraries(veltra_substitute_host PUBLIC veltra_com veltra_host_common)
 
 # The Native API substitute host. Its own tests run in the native tree; here
 # the Native API tests of wine_tests and the bench stand on it.
 add_library(veltra_native_host STATIC ${VELTRA_NATIVE_HOST_SOURCES})
 target_include_directories(veltra_native_host PUBLIC tools)
-target_link_libraries(veltra_native_host PUBLIC veltra_com veltra_host_events)
+target_link_libraries(veltra_native_host PUBLIC veltra_com veltra_host_common)
 
-add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS} tests/faces/ComFace.cpp)
+add_executable(wine_tests ${VELTRA_WINE_TESTS} ${VELTRA_FACE_TESTS})
 target_include_directories(wine_tests PRIVATE tests/wine tests/faces)
 target_link_libraries(wine_tests PRIVATE veltra_substitute_host veltra_native_host gtest)
 # The Native API library lies beside the test program.
@@ -129,7 +129,7 @@ set(replug_tests ${serial_tests})
 list(FILTER replug_tests INCLUDE REGEX "^Replug")
 set_tests_properties(${replug_tests} PROPERTIES RESOURCE_LOCK replug_line)
 
-add_executable(VeltraBench tools/VeltraBench.cpp ${VELTRA_BENCH_SOURCES} ${VELTRA_BENCH_WIN_SOURCES})
+add_executable(VeltraBench tools/bench/VeltraBench.cpp ${VELTRA_BENCH_SOURCES} ${VELTRA_BENCH_WIN_SOURCES})
 target_include_directories(VeltraBench PRIVATE tools)
 # A console program with a wide entry point.
 target_link_options(VeltraBench PRIVATE -municode)
@@ -158,7 +158,7 @@ set_tests_properties(x_keyboard PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "$
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(bench_cli_native native)
 endif()
-add_test(NAME bench_cli COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench_cli_test.sh ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE}
+add_test(NAME bench_cli COMMAND sh ${CMAKE_SOURCE_DIR}/tools/bench/bench_cli_test.sh ${CMAKE_BINARY_DIR}/bin ${VELTRA_WINE}
          ${CMAKE_BINARY_DIR}/bench_cli ${bench_cli_native})
 set_tests_properties(bench_cli PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${VELTRA_WINE_ENV}" TIMEOUT 120)
 

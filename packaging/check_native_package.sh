@@ -99,7 +99,7 @@ while read -r os arch path; do
     file=$dir/$path
     case "$os $arch" in
         "Linux x86_64" | "Linux i386")
-            "$here/../tools/check_linux_symbols.sh" "$file" >/dev/null || fail "$path asks too much of its system"
+            "$here/../tools/dev/check_linux_symbols.sh" "$file" >/dev/null || fail "$path asks too much of its system"
             exports=$(nm -D --defined-only "$file" | awk '{ print $3 }' | LC_ALL=C sort | tr '\n' ' ')
             [ "$exports" = "DestroyObject GetAttachType GetClassNames GetClassObject SetPlatformCapabilities " ] ||
                 fail "$path exports more or less than its five entry functions: $exports"

@@ -49,7 +49,7 @@ cp "$here/70-veltra-scanner.rules" "$stage/70-veltra-scanner.rules"
 # The Windows ones: system DLLs only, Windows 7 or later; the Linux ones:
 # nothing newer than glibc 2.17, no C++ runtime of the system's.
 "$here/check_windows_imports.sh" "$stage/VeltraScannerNative-win32.dll" "$stage/VeltraScannerNative-win64.dll" >&2
-"$here/../tools/check_linux_symbols.sh" "$stage/libVeltraScannerNative-linux-x86_64.so" \
+"$here/../tools/dev/check_linux_symbols.sh" "$stage/libVeltraScannerNative-linux-x86_64.so" \
     "$stage/libVeltraScannerNative-linux-i386.so" >&2
 
 # ---- the integration guides, as HTML pages ----

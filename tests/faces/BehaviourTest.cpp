@@ -16,7 +16,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "host/HostWindow.h"
+#include "host/com/HostWindow.h"
 #else
 #include <linux/input-event-codes.h>
 #endif
@@ -47,7 +47,7 @@ protected:
     void TearDown() override {
         if (!face) return;
         face->Done();
-        const std::string faults = face->HostFaults();
+        const std::string faults = face->End();
         EXPECT_EQ(faults, "") << face->Name();
     }
     void Set(const std::u16string& name, const std::u16string& value) {
@@ -93,7 +93,7 @@ TEST_P(Behaviour, OpenAndClose_ReportTheFirstMissingSettingAndWrongIdentifiers) 
 // ---- Names -------------------------------------------------------------------------
 
 TEST_P(Behaviour, Names_TablesInBothLanguages_AndTheirLookups) {
-    EXPECT_EQ(face->ExtensionName(), u"VeltraScanner");
+    EXPECT_EQ(face->ExtensionName().value_or(u"<none>"), u"VeltraScanner");
     EXPECT_EQ(face->Info(), u"2000");
     const char16_t* props[][2] = {
         {u"propComPortNumber", u"НомерComПорта"},
@@ -141,6 +141,8 @@ TEST_P(Behaviour, Names_TablesInBothLanguages_AndTheirLookups) {
     EXPECT_EQ(face->MethodName(-1, 0), u"");
     EXPECT_EQ(face->FindProp(u"propspeed"), -1) << "names are case-sensitive";
     EXPECT_EQ(face->FindMethod(u""), -1);
+    const Answer unknown = face->Call(u"NoSuchMethod", 1);
+    EXPECT_FALSE(unknown.found || unknown.handled) << "a call by an unknown name reaches nothing";
     EXPECT_EQ(face->ParamCount(10), 0);
 }
 
@@ -150,7 +152,7 @@ TEST_P(Behaviour, Init_SetsTheBufferDepthAndResetsTheErrorState_ARefusedDepthFai
     std::unique_ptr<Face> refused = GetParam()();
     EXPECT_FALSE(refused->Init(true));
     refused->Done();
-    EXPECT_EQ(refused->HostFaults(), "");
+    EXPECT_EQ(refused->End(), "");
 }
 
 // ---- Parameters ------------------------------------------------------------------------

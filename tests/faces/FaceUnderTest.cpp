@@ -3,6 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "core/common/Text.h"
+#include "host/native/NativeDriverFace.h"
+
+#if defined(_WIN32)
+#include "host/com/ComDriverFace.h"
+#endif
+
+#ifndef VELTRA_NATIVE_LIBRARY
+#error "VELTRA_NATIVE_LIBRARY names the library under test"
+#endif
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -15,16 +24,15 @@
 
 namespace veltra::test {
 
-std::pair<long, std::u16string> Face::LastError() {
-    const Answer a = Call(u"GetLastError", 1);
-    const long code = ParseDecimalI32(a.result.text).value_or(-1);
-    return {code, a.params.empty() ? u"<no parameter>" : a.params[0].text};
+std::unique_ptr<Face> MakeNativeFace() {
+    auto face = std::make_unique<substitute::native::NativeDriverFace>(VELTRA_NATIVE_LIBRARY, u"VeltraScanner");
+    if (!face->Created()) ADD_FAILURE() << "cannot load " << VELTRA_NATIVE_LIBRARY << ": " << face->LoadError();
+    return face;
 }
 
-long Face::SetParameter(const std::u16string& name, const std::u16string& value) {
-    const Answer a = Call(u"SetParameter", 2, {Sent::Text(name), Sent::Text(value)});
-    return ParseDecimalI32(a.result.text).value_or(-1);
-}
+#if defined(_WIN32)
+std::unique_ptr<Face> MakeComFace() { return std::make_unique<substitute::ComDriverFace>(); }
+#endif
 
 #if defined(_WIN32)
 

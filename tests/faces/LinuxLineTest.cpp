@@ -41,7 +41,7 @@ TEST(LinuxLine, Loss_IsToldOnceAfterTheCodesBeforeIt_AndCloseIsPrompt) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms) << "Close waits for no attempt to reopen";
     EXPECT_EQ(face->Events().size(), 2u) << "the loss is told once";
     face->Done();
-    EXPECT_EQ(face->HostFaults(), "");
+    EXPECT_EQ(face->End(), "");
 }
 
 }  // namespace

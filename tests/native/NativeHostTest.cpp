@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "core/common/Text.h"
-#include "native_host/Component.h"
-#include "native_host/Values.h"
+#include "host/native/Component.h"
+#include "host/native/Values.h"
 
 namespace veltra::substitute::native {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "BenchDriver.h"
-#include "BenchOutput.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchOutput.h"
 #include "core/common/Text.h"
 
 namespace veltra::bench {

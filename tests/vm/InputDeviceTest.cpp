@@ -224,7 +224,7 @@ protected:
     }
     void TearDown() override {
         face->Done();
-        EXPECT_EQ(face->HostFaults(), "");
+        EXPECT_EQ(face->End(), "");
     }
     std::u16string Open() {
         const Answer opened = face->Call(u"Open", 1);

@@ -1,4 +1,4 @@
-// The COM tests' host: the substitute host of tools/host (the connection
+// The COM tests' host: the substitute host of tools/host/com (the connection
 // object that records what the component sends, the component created by its
 // programmatic identifier) with GoogleTest checks on top, and the fixtures.
 #pragma once
@@ -17,9 +17,9 @@
 
 #include "com/addin/ComOwners.h"
 #include "com/host/AddInLib.h"
-#include "host/HostConnection.h"
-#include "host/HostedComponent.h"
-#include "host/ServerRegistration.h"
+#include "host/com/HostConnection.h"
+#include "host/com/HostedComponent.h"
+#include "host/com/ServerRegistration.h"
 
 namespace veltra::test {
 

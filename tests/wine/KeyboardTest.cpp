@@ -14,7 +14,7 @@
 
 #include "HostFixture.h"
 #include "core/common/Text.h"
-#include "host/HostWindow.h"
+#include "host/com/HostWindow.h"
 
 namespace veltra::test {
 namespace {

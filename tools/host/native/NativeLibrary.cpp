@@ -1,4 +1,4 @@
-#include "native_host/NativeLibrary.h"
+#include "host/native/NativeLibrary.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -9,7 +9,7 @@
 #endif
 
 #include "core/common/Text.h"
-#include "native_host/Values.h"
+#include "host/native/Values.h"
 
 namespace veltra::substitute::native {
 

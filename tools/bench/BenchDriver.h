@@ -1,7 +1,8 @@
-// The driver as the test bench holds it, through either of its faces: the
-// COM add-in created by its programmatic identifier (Windows), or a Native
-// API library loaded from its file. The commands see the same calls and
-// texts through both, and failures turn into the bench's exit statuses.
+// The driver as the test bench holds it, through either of the substitute
+// host's faces: the COM add-in created by its programmatic identifier
+// (Windows), or a Native API library loaded from its file. The commands see
+// the same calls and texts through both, and failures turn into the bench's
+// exit statuses.
 #pragma once
 
 #include <atomic>
@@ -13,13 +14,15 @@
 
 #include "BenchGs1.h"
 #include "BenchOutput.h"
+#include "host/DriverFace.h"
 
 namespace veltra::bench {
 
 class Driver {
 public:
-    Driver() = default;
-    virtual ~Driver() = default;
+    // The face made and initialised (see MakeComDriver, MakeNativeDriver).
+    explicit Driver(std::unique_ptr<substitute::DriverFace> face);
+    ~Driver() { End(); }
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
 
@@ -31,7 +34,7 @@ public:
     // from inputs. Values read as the platform's COM conversions give them
     // (a Boolean "-1" or "0"). Throws BenchError (kComponentError) when the
     // component has no such command or the call itself fails.
-    virtual Result Call(const char16_t* method, long count, const std::vector<std::u16string>& inputs = {}) = 0;
+    Result Call(const char16_t* method, long count, const std::vector<std::u16string>& inputs = {});
     // Returns for result 1; otherwise throws BenchError (kDriverFailed) with
     // the driver's own GetLastError text.
     void Check(const Result& r, const char16_t* what);
@@ -42,35 +45,33 @@ public:
         std::u16string english, local;
         long params = 0;
     };
-    virtual std::u16string ExtensionName() = 0;     // RegisterExtensionAs
-    virtual std::u16string ComponentVersion() = 0;  // GetInfo
-    virtual std::vector<Member> Properties() = 0;
-    virtual std::vector<Member> Methods() = 0;
+    std::u16string ExtensionName();  // RegisterExtensionAs
+    std::u16string ComponentVersion() { return face_->Info(); }
+    std::vector<Member> Properties();
+    std::vector<Member> Methods();
     // The file the driver was loaded from; "" when it cannot be told.
-    virtual std::u16string LibraryFile() = 0;
+    std::u16string LibraryFile() { return face_->LibraryFile(); }
 
     // Every event is printed (PrintEvent); `also` gets each printed line too,
     // on the thread that posts the event (the driver's dispatch thread), so
     // it must not wait for the host's thread. Empty: printing only.
-    virtual void AlsoShowEvents(std::function<void(const std::u16string& line)> also) = 0;
+    void AlsoShowEvents(std::function<void(const std::u16string& line)> also);
     // Codes are printed with their GS1 split (scan --gs1).
     void ShowGs1(bool show) { showGs1_ = show; }
     // The events the host has accepted so far.
-    virtual size_t Events() const = 0;
+    size_t Events() const { return face_->Recorder().EventCount(); }
 
     // Ends the component (Done) and lets the library go; gives what the host
     // found wrong in the component's use of its memory, "" when nothing.
-    virtual std::u16string End() = 0;
-
-protected:
-    // Prints an event for AlsoShowEvents.
-    std::u16string Show(const substitute::HostEvent& event) {
-        return PrintEvent(event, showGs1_ ? Gs1Detail(event) : EventDetail{});
-    }
+    std::u16string End();
 
 private:
-    std::atomic<bool> showGs1_{false};  // read on the dispatch thread
+    std::atomic<bool> showGs1_{false};  // read on the dispatch thread, so it outlives the face
+    std::unique_ptr<substitute::DriverFace> face_;
 };
+
+// Throws BenchError (kComponentError) with `what`.
+[[noreturn]] void ComponentFails(const std::u16string& what);
 
 #if defined(_WIN32)
 // BenchComDriver.cpp: AddIn.VeltraScanner by its programmatic identifier,

@@ -1,4 +1,4 @@
-#include "host/ServerRegistration.h"
+#include "host/com/ServerRegistration.h"
 
 namespace veltra::substitute {
 

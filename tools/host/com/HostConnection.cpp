@@ -1,4 +1,4 @@
-#include "host/HostConnection.h"
+#include "host/com/HostConnection.h"
 
 #include <new>
 #include <utility>

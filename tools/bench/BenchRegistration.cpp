@@ -6,7 +6,7 @@
 
 #include "BenchCommands.h"
 #include "BenchOutput.h"
-#include "host/ServerRegistration.h"
+#include "host/com/ServerRegistration.h"
 
 namespace veltra::bench {
 

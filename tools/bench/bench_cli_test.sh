@@ -19,7 +19,7 @@ WINE=$2
 WORK=$3
 NATIVE=${4:-}
 PORT=COM27
-FIXTURE=$(cd "$(dirname "$0")/../tests/wine" && pwd)/serial_fixture.sh
+FIXTURE=$(cd "$(dirname "$0")/../../tests/wine" && pwd)/serial_fixture.sh
 SESSION="sh $(dirname "$FIXTURE")/wine_session.sh"
 export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 

@@ -1,4 +1,4 @@
-#include "native_host/MemoryManager.h"
+#include "host/native/MemoryManager.h"
 
 #include <algorithm>
 #include <cstdio>

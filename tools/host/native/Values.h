@@ -3,6 +3,7 @@
 // values a caller makes for calls of its own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -32,12 +33,13 @@ NativeString ToNative(const std::u16string& text);
 // Reads only: freeing what the component allocated is the memory manager's.
 std::u16string ValueText(const tVariant& value);
 
-// Values for calls a test makes itself. TextValue points into `text`, which
-// the caller keeps alive and owns: it is not a block of the memory manager.
+// Values for calls a host makes. TextValue points into `text`, which the
+// caller keeps alive and owns (a string of its own, or a block it holds).
 tVariant EmptyValue();
 tVariant I4Value(int32_t value);
 tVariant BoolValue(bool value);
 tVariant R8Value(double value);
+tVariant TextValue(WCHAR_T* text, size_t length);
 tVariant TextValue(NativeString& text);
 
 }  // namespace veltra::substitute::native

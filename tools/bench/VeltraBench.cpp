@@ -13,7 +13,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "host/HostedComponent.h"
+#include "host/com/HostedComponent.h"
 #endif
 
 #include <exception>

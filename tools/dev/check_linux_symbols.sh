@@ -2,7 +2,7 @@
 # Checks that Linux libraries and programs load on every system from glibc
 # 2.17 on, by reading their dynamic section and symbol table (binutils), as a
 # dynamic loader of such a system would judge them:
-#   tools/check_linux_symbols.sh FILE...
+#   tools/dev/check_linux_symbols.sh FILE...
 # Fails, naming the file and the symbol or library, on a symbol version above
 # GLIBC_2.17, on any version of a C++ runtime (GLIBCXX_, CXXABI_, GCC_), and on
 # a needed library other than the C library's own: libc, libm, libpthread,

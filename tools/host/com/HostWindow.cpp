@@ -1,4 +1,4 @@
-#include "host/HostWindow.h"
+#include "host/com/HostWindow.h"
 
 #include <utility>
 

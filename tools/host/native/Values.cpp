@@ -1,4 +1,4 @@
-#include "native_host/Values.h"
+#include "host/native/Values.h"
 
 #include <charconv>
 #include <cstdio>
@@ -123,12 +123,14 @@ tVariant R8Value(double number) {
     return value;
 }
 
-tVariant TextValue(NativeString& text) {
+tVariant TextValue(WCHAR_T* text, size_t length) {
     tVariant value = EmptyValue();
     value.vt = VTYPE_PWSTR;
-    value.value.wideText.pwstrVal = &text[0];
-    value.value.wideText.wstrLen = static_cast<uint32_t>(text.size());
+    value.value.wideText.pwstrVal = text;
+    value.value.wideText.wstrLen = static_cast<uint32_t>(length);
     return value;
 }
+
+tVariant TextValue(NativeString& text) { return TextValue(&text[0], text.size()); }
 
 }  // namespace veltra::substitute::native

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Shows the driver at work under Wine with a virtual serial scanner:
-#   tools/demo.sh BUILD_DIR      (./run demo passes build/win32)
+#   tools/dev/demo.sh BUILD_DIR      (./run demo passes build/win32)
 # The test bench registers the driver and opens COM3, socat makes COM3 one end
 # of a pseudo-terminal pair, and this script plays the scanner on the other
 # end. Everything it starts (socat, the COM3 link, the bench, its wineserver)
@@ -11,7 +11,7 @@ set -euo pipefail
 die() { echo "demo: $*" >&2; exit 1; }
 say() { printf -- '-- %s\n' "$*"; }
 
-[ $# -eq 1 ] || die "usage: tools/demo.sh BUILD_DIR"
+[ $# -eq 1 ] || die "usage: tools/dev/demo.sh BUILD_DIR"
 BUILD=$(cd "$1" && pwd) || die "no build directory $1"
 BIN=$BUILD/bin
 [ -f "$BIN/VeltraBench.exe" ] && [ -f "$BIN/VeltraScanner.dll" ] || die "build $BUILD first (VeltraBench.exe, VeltraScanner.dll)"
@@ -24,7 +24,7 @@ WINE=wine
 [ "$machine" = 8664 ] && WINE=/usr/lib/wine/wine64
 
 WORK=$BUILD/demo
-SESSION="sh $(cd "$(dirname "$0")/../tests/wine" && pwd)/wine_session.sh"
+SESSION="sh $(cd "$(dirname "$0")/../../tests/wine" && pwd)/wine_session.sh"
 export WINEPREFIX=$WORK/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 COM3=$WINEPREFIX/dosdevices/com3
 mkdir -p "$WORK"

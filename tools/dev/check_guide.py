@@ -38,7 +38,7 @@ import re
 import sys
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
+ROOT = Path(__file__).resolve().parents[2]
 ENGLISH = "docs/integration.md"
 RUSSIAN = "docs/integration.ru.md"
 SOURCES = "src"
@@ -328,7 +328,7 @@ def check_texts(name, sections, literals, pairs, problems):
                 count += 1
                 if quoted not in literals:
                     problems.append(f"{where} \"{quoted}\" is found in no driver text in {SOURCES}/ "
-                                    "(a text that is not the driver's goes in NOT_DRIVER in tools/check_guide.py)")
+                                    "(a text that is not the driver's goes in NOT_DRIVER in tools/dev/check_guide.py)")
                 elif russian and not has_cyrillic(quoted) and any(
                         quoted in en and quoted not in ru for en, ru in pairs.items()):
                     problems.append(f"{where} \"{quoted}\" is the driver's English text; quote its Russian one")

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "host/native/Connection.h"
+#include "host/native/MemoryManager.h"
+#include "host/native/NativeLibrary.h"
 #include "native/api/NativeApi.h"
-#include "native_host/Connection.h"
-#include "native_host/MemoryManager.h"
-#include "native_host/NativeLibrary.h"
 
 namespace veltra::substitute::native {
 

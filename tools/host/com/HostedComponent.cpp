@@ -1,8 +1,8 @@
-#include "host/HostedComponent.h"
+#include "host/com/HostedComponent.h"
 
 #include <new>
 
-#include "host/HostConnection.h"
+#include "host/com/HostConnection.h"
 
 namespace veltra::substitute {
 

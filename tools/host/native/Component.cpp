@@ -1,9 +1,9 @@
-#include "native_host/Component.h"
+#include "host/native/Component.h"
 
 #include <algorithm>
 
 #include "core/common/ScopeExit.h"
-#include "native_host/Values.h"
+#include "host/native/Values.h"
 
 namespace veltra::substitute::native {
 
@@ -99,13 +99,7 @@ Component::Value Component::PropValue(long number) {
 bool Component::SetPropText(long number, const std::u16string& text) {
     WCHAR_T* block = memory_->HostText(text);
     const auto release = OnScopeExit([&] { memory_->FreeHostBlock(block); });
-    tVariant value = EmptyValue();
-    value.vt = VTYPE_PWSTR;
-    value.value.wideText.pwstrVal = block;
-    value.value.wideText.wstrLen = static_cast<uint32_t>(text.size());
-    const bool ok = object_->SetPropVal(number, &value);
-    Settle(value, block, Numbered("the value set to property ", number));
-    return ok;
+    return SetPropValue(number, TextValue(block, text.size()));
 }
 
 bool Component::SetPropValue(long number, tVariant value) {
@@ -142,9 +136,7 @@ Component::CallResult Component::Call(long method, long count, const std::vector
     for (size_t i = 0; i < inputs.size() && i < size; ++i) {
         WCHAR_T* block = memory_->HostText(inputs[i]);
         lent[i] = block;
-        params[i].vt = VTYPE_PWSTR;
-        params[i].value.wideText.pwstrVal = block;
-        params[i].value.wideText.wstrLen = static_cast<uint32_t>(inputs[i].size());
+        params[i] = TextValue(block, inputs[i].size());
     }
     return Invoke(method, params, lent, as);
 }

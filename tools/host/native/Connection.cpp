@@ -1,8 +1,8 @@
-#include "native_host/Connection.h"
+#include "host/native/Connection.h"
 
 #include <utility>
 
-#include "native_host/Values.h"
+#include "host/native/Values.h"
 
 namespace veltra::substitute::native {
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Tries tools/check_linux_symbols.sh and packaging/check_windows_imports.sh on
+# Tries tools/dev/check_linux_symbols.sh and packaging/check_windows_imports.sh on
 # small libraries made here, each with one planted fault, and one clean one
 # of each kind: a check must pass the clean one and fail each planted one
 # with a line that names the file and what was planted.
-#   tools/check_imports_test.sh
+#   tools/dev/check_imports_test.sh
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/veltra-import-checks.XXXXXX")
@@ -19,7 +19,7 @@ try() {
     "$@" -o "$file" || { echo "FAIL $file: could not be built"; failed=1; return; }
     case $file in
         *.so) check=$here/check_linux_symbols.sh ;;
-        *) check=$here/../packaging/check_windows_imports.sh ;;
+        *) check=$here/../../packaging/check_windows_imports.sh ;;
     esac
     out=$("$check" "$file" 2>&1) || status=$?
     if [ -z "$expected" ]; then
