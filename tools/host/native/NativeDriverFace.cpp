@@ -3,8 +3,8 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <filesystem>
-#include <system_error>
+#include <climits>
+#include <cstdlib>
 #endif
 
 #include <memory>
@@ -110,11 +110,12 @@ std::u16string NativeDriverFace::LibraryFile() {
 }
 #else
 // The file by its full path; a bare name, which the system looked up, as given.
+// realpath, not std::filesystem: the C++ runtime's stat calls need a C library
+// newer than 2.17, and the tests of the release trees run on older ones.
 std::u16string NativeDriverFace::LibraryFile() {
     if (path_.find('/') == std::string::npos) return FromUtf8(path_);
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::canonical(path_, error);
-    return FromUtf8(error ? path_ : full.string());
+    char full[PATH_MAX];
+    return FromUtf8(::realpath(path_.c_str(), full) ? std::string(full) : path_);
 }
 #endif
 
