@@ -29,33 +29,15 @@
 #include <thread>
 #include <vector>
 
-#include "core/common/Text.h"
-#include "host/native/NativeDriverFace.h"
+#include "LinuxPerf.h"
 
 namespace {
 
 using namespace veltra;
-namespace host = veltra::substitute::native;
-using Clock = std::chrono::steady_clock;
+using namespace veltra::perf;
 
-const char* const kArch = sizeof(void*) == 8 ? "linux-x86_64" : "linux-i386";
 constexpr char kName[] = "Veltra Perf Scanner";
 const uint16_t kCode[] = {KEY_GRAVE, KEY_4, KEY_6, KEY_0, KEY_7, KEY_0, KEY_1, KEY_2, KEY_3};
-
-double Us(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::micro>(to - from).count();
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "VeltraLinuxKeyboardPerf: %s\n", what.c_str());
-    std::exit(1);
-}
 
 // The scanner: a uinput keyboard, usb:05e0:1201.
 struct Keyboard {
@@ -113,31 +95,13 @@ std::string Node() {
 void Pause(int i) { std::this_thread::sleep_for(std::chrono::milliseconds(2 + i % 7)); }
 
 std::vector<double> DriverLatencies(const char* library, const Keyboard& keyboard, int codes) {
-    substitute::native::NativeDriverFace face(library, u"VeltraScanner");
-    if (!face.Created() && !face.LoadError().empty()) Fail(face.LoadError());
-    if (!face.Init()) Fail("the library's object was not created and initialised");
-    std::vector<double> latencies;
-    std::atomic<long long> arrived{0};
-    substitute::EventRecorder& events = face.Recorder();
-    events.SetListener([&](const substitute::HostEvent&) { arrived = Clock::now().time_since_epoch().count(); });
-    for (const auto& [name, value] : {std::pair<std::u16string, std::u16string>{u"propComPortNumber", u"usb:05e0:1201"},
-                                      {u"propPrefix", u"~"},
-                                      {u"propSuffix", u"Enter"},
-                                      {u"propTimeOut", u"5000"}})
-        if (face.SetParameter(name, value) != 1) Fail("SetParameter");
-    const substitute::Answer opened = face.Call(u"Open", 1);
-    if (opened.result.text != u"1" || opened.params.empty()) Fail("Open: " + ToUtf8(face.LastError().second));
-    for (int i = 0; i < codes; ++i) {
-        Pause(i);
-        const size_t before = events.EventCount();
-        const Clock::time_point typed = keyboard.Type();
-        if (!events.WaitForEvents(before + 1, std::chrono::seconds(10))) Fail("a code was not posted");
-        latencies.push_back(Us(typed, Clock::time_point(Clock::duration(arrived.load()))));
-    }
-    events.SetListener({});
-    face.CallWithTexts(u"Close", 1, {opened.params[0].text});
-    face.End();
-    return latencies;
+    return perf::DriverLatencies(
+        library,
+        {{u"propComPortNumber", u"usb:05e0:1201"},
+         {u"propPrefix", u"~"},
+         {u"propSuffix", u"Enter"},
+         {u"propTimeOut", u"5000"}},
+        codes, Pause, [&] { return keyboard.Type(); }, std::chrono::seconds(10));
 }
 
 // The bare read: a thread of its own, as the driver's, that notes when each
@@ -177,15 +141,10 @@ std::vector<double> BareLatencies(const Keyboard& keyboard, int codes) {
     return latencies;
 }
 
-std::string Format(const char* format, double a, double b) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    g_Program = "VeltraLinuxKeyboardPerf";
     if (argc < 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: VeltraLinuxKeyboardPerf LIBRARY [--quick]\n");
         return 2;

@@ -26,32 +26,15 @@
 #include <thread>
 #include <vector>
 
-#include "core/common/Text.h"
-#include "host/native/NativeDriverFace.h"
+#include "LinuxPerf.h"
 
 namespace {
 
 using namespace veltra;
-using Clock = std::chrono::steady_clock;
+using namespace veltra::perf;
 
-const char* const kArch = sizeof(void*) == 8 ? "linux-x86_64" : "linux-i386";
 constexpr int kBurstGapMs = 50;  // the driver's silence that ends a burst
 const std::string kCode = "4607012345678\r\n";
-
-double Us(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::micro>(to - from).count();
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "VeltraLinuxPerf: %s\n", what.c_str());
-    std::exit(1);
-}
 
 // A pseudo-terminal: the driver (or the bare reader) opens the terminal end
 // by name; the bench writes the scanner's bytes to the other.
@@ -82,33 +65,14 @@ void Pause(int i) { std::this_thread::sleep_for(std::chrono::milliseconds(i % 11
 
 // The driver: each code, from its write to the event the host receives.
 std::vector<double> DriverLatencies(const char* library, const Line& line, int codes) {
-    substitute::native::NativeDriverFace face(library, u"VeltraScanner");
-    if (!face.Created() && !face.LoadError().empty()) Fail(face.LoadError());
-    if (!face.Init()) Fail("the library's object was not created and initialised");
-    std::vector<double> latencies;
-    std::atomic<long long> arrived{0};
-    substitute::EventRecorder& events = face.Recorder();
-    events.SetListener([&](const substitute::HostEvent&) { arrived = Clock::now().time_since_epoch().count(); });
-    for (const auto& [name, value] :
-         {std::pair<std::u16string, std::u16string>{u"propComPortNumber", FromUtf8(line.name)},
-          {u"propSpeed", u"9600"},
-          {u"propDataBit", u"8"},
-          {u"propStopBits", u"1 stop bits"},
-          {u"propParity", u"No"}})
-        if (face.SetParameter(name, value) != 1) Fail("SetParameter");
-    const substitute::Answer opened = face.Call(u"Open", 1);
-    if (opened.result.text != u"1" || opened.params.empty()) Fail("Open: " + ToUtf8(face.LastError().second));
-    for (int i = 0; i < codes; ++i) {
-        Pause(i);
-        const size_t before = events.EventCount();
-        const Clock::time_point written = line.Write();
-        if (!events.WaitForEvents(before + 1, std::chrono::seconds(5))) Fail("a code was not posted");
-        latencies.push_back(Us(written, Clock::time_point(Clock::duration(arrived.load()))));
-    }
-    events.SetListener({});
-    face.CallWithTexts(u"Close", 1, {opened.params[0].text});
-    face.End();
-    return latencies;
+    return perf::DriverLatencies(
+        library,
+        {{u"propComPortNumber", FromUtf8(line.name)},
+         {u"propSpeed", u"9600"},
+         {u"propDataBit", u"8"},
+         {u"propStopBits", u"1 stop bits"},
+         {u"propParity", u"No"}},
+        codes, Pause, [&] { return line.Write(); }, std::chrono::seconds(5));
 }
 
 // The bare read: the terminal opened and set raw as the driver sets it, and
@@ -146,15 +110,10 @@ void BareLatencies(const Line& line, int codes, std::vector<double>& inHand, std
     ::close(fd);
 }
 
-std::string Format(const char* format, double a, double b) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    g_Program = "VeltraLinuxPerf";
     if (argc < 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: VeltraLinuxPerf LIBRARY [--quick]\n");
         return 2;
