@@ -11,20 +11,9 @@
 #include <pty.h>
 #include <sys/stat.h>
 
-#if defined(__x86_64__)
-#define VELTRA_GLIBC(x86_64, i386) x86_64
-constexpr int kStatLayout = 1;  // _STAT_VER of the older headers
-#elif defined(__i386__)
-#define VELTRA_GLIBC(x86_64, i386) i386
-constexpr int kStatLayout = 3;
-#else
-#error "the versions below are those of x86_64 and i386"
-#endif
+#include "Glibc217.h"
 
-#define VELTRA_OLD_VERSION(name, version, result, params, args) \
-    extern "C" result veltra_old_##name params;                 \
-    __asm__(".symver veltra_old_" #name "," #name "@" version); \
-    extern "C" result __wrap_##name params { return veltra_old_##name args; }
+constexpr int kStatLayout = VELTRA_GLIBC(1, 3);  // _STAT_VER of the older headers
 
 VELTRA_OLD_VERSION(dlopen, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.1"), void*, (const char* file, int mode), (file, mode))
 VELTRA_OLD_VERSION(dlsym, VELTRA_GLIBC("GLIBC_2.2.5", "GLIBC_2.0"), void*, (void* handle, const char* name),

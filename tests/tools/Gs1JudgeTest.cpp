@@ -49,9 +49,9 @@ using Rng = std::mt19937;
 
 std::string Ascii(const char16_t* text) { return ToUtf8(text); }
 
-const Gs1AiSpec* Spec(const std::string& ai) {
-    static const std::map<std::string, const Gs1AiSpec*> kByAi = [] {
-        std::map<std::string, const Gs1AiSpec*> byAi;
+const Gs1AiDefinition* Definition(const std::string& ai) {
+    static const std::map<std::string, const Gs1AiDefinition*> kByAi = [] {
+        std::map<std::string, const Gs1AiDefinition*> byAi;
         for (size_t i = 0; i < kGs1AiCount; ++i) byAi[Ascii(kGs1Ais[i].ai)] = &kGs1Ais[i];
         return byAi;
     }();
@@ -138,11 +138,11 @@ std::string Component(Rng& rng, const Gs1Component& c, size_t length) {
     return s;
 }
 
-// A random sound value of `spec`: every mandatory component, some optional ones.
-std::string Value(Rng& rng, const Gs1AiSpec& spec) {
+// A random sound value of `definition`: every mandatory component, some optional ones.
+std::string Value(Rng& rng, const Gs1AiDefinition& definition) {
     std::string value;
-    for (size_t k = 0; k < spec.componentCount; ++k) {
-        const Gs1Component& c = kGs1Components[spec.firstComponent + k];
+    for (size_t k = 0; k < definition.componentCount; ++k) {
+        const Gs1Component& c = kGs1Components[definition.firstComponent + k];
         if (c.optional && rng() % 2) break;
         const bool variable = c.minLength != c.maxLength;
         // A company prefix needs two digits and a GMN its pair: no shorter values there.
@@ -157,13 +157,13 @@ struct Field {
     bool separatorAfter = true;  // for a variable-length field not at the end
 };
 
-bool Predefined(const std::string& ai) { return Spec(ai)->predefined; }
+bool Predefined(const std::string& ai) { return Definition(ai)->predefined; }
 
 // The AIs that `ai` needs, by the first alternatives that forbid nothing already there.
 std::vector<std::string> Companions(const std::string& ai) {
     std::vector<std::string> have = {ai};
     for (size_t i = 0; i < have.size() && i < 8; ++i) {
-        const std::string req = Ascii(Spec(have[i])->requires);
+        const std::string req = Ascii(Definition(have[i])->requires);
         if (req.empty()) continue;
         const auto met = [&](const std::string& group) {
             for (const std::string& one : Split(group, '+'))
@@ -178,7 +178,7 @@ std::vector<std::string> Companions(const std::string& ai) {
                 if (std::find(with.begin(), with.end(), Concrete(one)) == with.end()) with.push_back(Concrete(one));
             bool clash = false;
             for (const std::string& a : with)
-                for (const std::string& pattern : Split(Ascii(Spec(a)->excludes), ','))
+                for (const std::string& pattern : Split(Ascii(Definition(a)->excludes), ','))
                     for (const std::string& b : with)
                         if (a != b && Concrete(pattern) == b) clash = true;
             if (!clash) {
@@ -208,15 +208,16 @@ std::string Bracketed(const std::string& raw) {
             continue;
         }
         const size_t gs = std::min(raw.find('\x1D', at), raw.size());
-        const Gs1AiSpec* spec = nullptr;
+        const Gs1AiDefinition* definition = nullptr;
         size_t length = 2;
-        for (; length <= 4 && !spec && at + length <= gs; ++length) spec = Spec(raw.substr(at, length));
-        length = spec ? length - 1 : std::min<size_t>(4, gs - at);
+        for (; length <= 4 && !definition && at + length <= gs; ++length)
+            definition = Definition(raw.substr(at, length));
+        length = definition ? length - 1 : std::min<size_t>(4, gs - at);
         size_t stop = gs;
-        if (spec && spec->predefined) {
+        if (definition && definition->predefined) {
             size_t total = 0;
-            for (size_t k = 0; k < spec->componentCount; ++k)
-                total += kGs1Components[spec->firstComponent + k].maxLength;
+            for (size_t k = 0; k < definition->componentCount; ++k)
+                total += kGs1Components[definition->firstComponent + k].maxLength;
             stop = std::min(gs, at + length + total);
         }
         out += "[" + raw.substr(at, length) + "]" + raw.substr(at + length, stop - at - length);
@@ -236,9 +237,9 @@ std::vector<Case> Cases() {
     std::vector<Case> cases;
     for (size_t i = 0; i < kGs1AiCount; ++i) {
         const std::string ai = Ascii(kGs1Ais[i].ai);
-        const Gs1AiSpec& spec = kGs1Ais[i];
+        const Gs1AiDefinition& definition = kGs1Ais[i];
         std::vector<Field> sound;
-        for (const std::string& a : Companions(ai)) sound.push_back({a, Value(rng, *Spec(a))});
+        for (const std::string& a : Companions(ai)) sound.push_back({a, Value(rng, *Definition(a))});
         // The AI last, so that a fault of length stays in its field.
         std::rotate(sound.begin(), sound.begin() + 1, sound.end());
         Field& own = sound.back();
@@ -246,7 +247,7 @@ std::vector<Case> Cases() {
             cases.push_back({ai, fault, Raw(fields)});
         };
         add(Fault::None, sound);
-        const Gs1Component& first = kGs1Components[spec.firstComponent];
+        const Gs1Component& first = kGs1Components[definition.firstComponent];
         if (first.lints & (Gs1Lint::Csum | Gs1Lint::CsumAlpha)) {
             std::vector<Field> f = sound;
             const size_t at = (first.lints & Gs1Lint::Csum) ? first.maxLength - 1 : f.back().value.size() - 1;
@@ -258,8 +259,8 @@ std::vector<Case> Cases() {
             // A value of fixed length one short, any other one past its maximum.
             std::vector<Field> f = sound;
             size_t min = 0, max = 0;
-            for (size_t k = 0; k < spec.componentCount; ++k) {
-                const Gs1Component& c = kGs1Components[spec.firstComponent + k];
+            for (size_t k = 0; k < definition.componentCount; ++k) {
+                const Gs1Component& c = kGs1Components[definition.firstComponent + k];
                 max += c.maxLength;
                 min += c.optional ? 0 : c.minLength;
             }
@@ -282,7 +283,7 @@ std::vector<Case> Cases() {
             f.back().value.replace(month, 4, kBadDates[i % 4]);
             add(Fault::Date, f);
         }
-        if (!spec.predefined) {
+        if (!definition.predefined) {
             std::vector<Field> f = sound;
             f.back().separatorAfter = false;  // the GS before a field after it is lost
             f.push_back({"90", "X" + Digits(rng, 3)});
@@ -299,17 +300,17 @@ std::vector<Case> Cases() {
             f.push_back({kUnknown[i % 5], ""});
             add(Fault::UnknownAi, f);
         }
-        if (*spec.excludes) {
+        if (*definition.excludes) {
             std::vector<Field> f = sound;
             std::string other = ai;
-            for (const std::string& pattern : Split(Ascii(spec.excludes), ','))
+            for (const std::string& pattern : Split(Ascii(definition.excludes), ','))
                 if (other == ai) other = Concrete(pattern);
             if (other != ai) {
-                f.insert(f.begin(), {other, Value(rng, *Spec(other))});
+                f.insert(f.begin(), {other, Value(rng, *Definition(other))});
                 add(Fault::Forbidden, f);
             }
         }
-        if (*spec.requires) add(Fault::Unpaired, {own});
+        if (*definition.requires) add(Fault::Unpaired, {own});
     }
     return cases;
 }

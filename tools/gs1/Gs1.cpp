@@ -40,30 +40,30 @@ bool InCharset(char16_t c, char16_t charset) {
 }
 
 // The table's entry for the AI at the start of `text`; null when none starts there.
-const Gs1AiSpec* FindAi(View text) {
-    const Gs1AiSpec* end = kGs1Ais + kGs1AiCount;
+const Gs1AiDefinition* FindAi(View text) {
+    const Gs1AiDefinition* end = kGs1Ais + kGs1AiCount;
     for (size_t length = 2; length <= 4 && length <= text.size(); ++length) {
         const View ai = text.substr(0, length);
         if (!AllDigits(ai)) return nullptr;
-        const Gs1AiSpec* row =
-            std::lower_bound(kGs1Ais, end, ai, [](const Gs1AiSpec& r, View key) { return View(r.ai) < key; });
+        const Gs1AiDefinition* row =
+            std::lower_bound(kGs1Ais, end, ai, [](const Gs1AiDefinition& r, View key) { return View(r.ai) < key; });
         if (row != end && View(row->ai) == ai) return row;
     }
     return nullptr;
 }
 
-size_t FieldMin(const Gs1AiSpec& spec) {
+size_t FieldMin(const Gs1AiDefinition& definition) {
     size_t n = 0;
-    for (size_t i = 0; i < spec.componentCount; ++i) {
-        const Gs1Component& c = kGs1Components[spec.firstComponent + i];
+    for (size_t i = 0; i < definition.componentCount; ++i) {
+        const Gs1Component& c = kGs1Components[definition.firstComponent + i];
         if (!c.optional) n += c.minLength;
     }
     return n;
 }
 
-size_t FieldMax(const Gs1AiSpec& spec) {
+size_t FieldMax(const Gs1AiDefinition& definition) {
     size_t n = 0;
-    for (size_t i = 0; i < spec.componentCount; ++i) n += kGs1Components[spec.firstComponent + i].maxLength;
+    for (size_t i = 0; i < definition.componentCount; ++i) n += kGs1Components[definition.firstComponent + i].maxLength;
     return n;
 }
 
@@ -178,17 +178,17 @@ uint32_t FailedLint(uint32_t lints, View part) {
 }
 
 // The faults of one field's value, and its check digit.
-void CheckValue(Gs1Field& field, const Gs1AiSpec& spec, std::vector<Gs1Problem>& problems) {
+void CheckValue(Gs1Field& field, const Gs1AiDefinition& definition, std::vector<Gs1Problem>& problems) {
     const View value(field.value);
-    const size_t min = FieldMin(spec), max = FieldMax(spec);
+    const size_t min = FieldMin(definition), max = FieldMax(definition);
     if (value.size() < min) problems.push_back({Gs1Fault::CutShort, field.ai, u"", value.size(), min});
     if (value.size() > max) problems.push_back({Gs1Fault::TooLong, field.ai, u"", value.size(), max});
     for (size_t i = 0; i < value.size(); ++i) {
         // The component the character belongs to, by the components' maximum lengths.
         size_t at = 0, k = 0;
-        while (k + 1 < spec.componentCount && at + kGs1Components[spec.firstComponent + k].maxLength <= i)
-            at += kGs1Components[spec.firstComponent + k++].maxLength;
-        const char16_t charset = kGs1Components[spec.firstComponent + k].charset;
+        while (k + 1 < definition.componentCount && at + kGs1Components[definition.firstComponent + k].maxLength <= i)
+            at += kGs1Components[definition.firstComponent + k++].maxLength;
+        const char16_t charset = kGs1Components[definition.firstComponent + k].charset;
         if (!InCharset(value[i], charset)) {
             Gs1Problem p{Gs1Fault::BadCharacter, field.ai, std::u16string(1, value[i])};
             p.position = i + 1;
@@ -199,8 +199,8 @@ void CheckValue(Gs1Field& field, const Gs1AiSpec& spec, std::vector<Gs1Problem>&
     }
     if (value.size() < min || value.size() > max) return;
     size_t at = 0;
-    for (size_t k = 0; k < spec.componentCount && at < value.size(); ++k) {
-        const Gs1Component& c = kGs1Components[spec.firstComponent + k];
+    for (size_t k = 0; k < definition.componentCount && at < value.size(); ++k) {
+        const Gs1Component& c = kGs1Components[definition.firstComponent + k];
         const View part = value.substr(at, std::min<size_t>(c.maxLength, value.size() - at));
         const uint32_t lint = part.size() >= c.minLength ? FailedLint(c.lints, part) : 0;
         if (c.lints & Gs1Lint::Csum) {
@@ -244,8 +244,8 @@ bool ListMatches(View list, View ai) {
 void CheckPairs(const std::map<View, View>& present, std::vector<Gs1Problem>& problems) {
     for (const auto& entry : present) {
         const View ai = entry.first;
-        const Gs1AiSpec& spec = *FindAi(ai);
-        View requires(spec.requires);
+        const Gs1AiDefinition& definition = *FindAi(ai);
+        View requires(definition.requires);
         bool met = requires.empty();
         while (!requires.empty() && !met) {
             View group = requires.substr(0, requires.find(u','));
@@ -257,10 +257,10 @@ void CheckPairs(const std::map<View, View>& present, std::vector<Gs1Problem>& pr
                 met = std::any_of(present.begin(), present.end(), [&](const auto& e) { return Matches(e.first, one); });
             }
         }
-        if (!met) problems.push_back({Gs1Fault::Requires, std::u16string(ai), spec.requires});
+        if (!met) problems.push_back({Gs1Fault::Requires, std::u16string(ai), definition.requires});
         // An AI does not exclude itself; a pair that each side forbids is reported once, by the first.
         for (const auto& other : present)
-            if (other.first != ai && ListMatches(spec.excludes, other.first) &&
+            if (other.first != ai && ListMatches(definition.excludes, other.first) &&
                 (other.first > ai || !ListMatches(FindAi(other.first)->excludes, ai)))
                 problems.push_back({Gs1Fault::Excludes, std::u16string(ai), std::u16string(other.first)});
     }
@@ -326,26 +326,26 @@ Reading ReadText(const std::u16string& text) {
             continue;
         }
         if (gs < at) gs = std::min(all.find(kGroupSeparator, at), end);
-        const Gs1AiSpec* spec = FindAi(all.substr(at, gs - at));
-        if (!spec) {
+        const Gs1AiDefinition* definition = FindAi(all.substr(at, gs - at));
+        if (!definition) {
             split.problems.push_back({Gs1Fault::UnknownAi, u"", text.substr(at, gs - at)});
             at = gs < end ? gs + 1 : end;
             afterPredefined = false;
             continue;
         }
         Gs1Field field;
-        field.ai = spec->ai;
+        field.ai = definition->ai;
         const size_t start = at + field.ai.size();
-        const size_t stop = spec->predefined ? std::min(start + FieldMax(*spec), gs) : gs;
+        const size_t stop = definition->predefined ? std::min(start + FieldMax(*definition), gs) : gs;
         field.value = text.substr(start, stop - start);
-        CheckValue(field, *spec, split.problems);
-        const View ai(spec->ai), value(text.data() + start, stop - start);
+        CheckValue(field, *definition, split.problems);
+        const View ai(definition->ai), value(text.data() + start, stop - start);
         const auto known = present.emplace(ai, value);
         if (!known.second && known.first->second != value)
             split.problems.push_back({Gs1Fault::Repeated, field.ai, std::u16string(known.first->second)});
         r.starts.push_back(at);
         split.fields.push_back(std::move(field));
-        afterPredefined = spec->predefined;
+        afterPredefined = definition->predefined;
         at = stop;
         if (!afterPredefined && at < end) {
             ++at;  // the GS that ends the field
@@ -380,11 +380,11 @@ std::vector<Candidate> Candidates(const Reading& r) {
     for (size_t i = 0; i < r.split.fields.size(); ++i) {
         if (!faulty.empty() && faulty.front() != i) continue;
         const Gs1Field& f = r.split.fields[i];
-        const Gs1AiSpec* spec = FindAi(f.ai);
-        if (spec->predefined) continue;
+        const Gs1AiDefinition* definition = FindAi(f.ai);
+        if (definition->predefined) continue;
         const View value(f.value);
-        for (size_t k = 1; k < value.size() && k <= FieldMax(*spec); ++k)
-            if (const Gs1AiSpec* hidden = FindAi(value.substr(k)))
+        for (size_t k = 1; k < value.size() && k <= FieldMax(*definition); ++k)
+            if (const Gs1AiDefinition* hidden = FindAi(value.substr(k)))
                 if (k + View(hidden->ai).size() < value.size()) out.push_back({r.starts[i] + f.ai.size() + k, i});
     }
     return out;

@@ -127,7 +127,7 @@ const Gs1Component kGs1Components[] = {
     {u'X', 1, 90, false, 0},
 };
 
-const Gs1AiSpec kGs1Ais[] = {
+const Gs1AiDefinition kGs1Ais[] = {
     {u"00", true, 0, 1, u"", u""},  // SSCC
     {u"01", true, 1, 1, u"", u"255,37"},  // GTIN
     {u"02", true, 1, 1, u"37", u"01,03"},  // CONTENT

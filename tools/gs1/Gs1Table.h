@@ -51,7 +51,7 @@ struct Gs1Component {
     uint32_t lints;  // Gs1Lint bits
 };
 
-struct Gs1AiSpec {
+struct Gs1AiDefinition {
     const char16_t* ai;
     bool predefined;         // of predefined length: the field ends with its last component, no separator
     uint8_t firstComponent;  // into kGs1Components
@@ -63,7 +63,7 @@ struct Gs1AiSpec {
 };
 
 extern const Gs1Component kGs1Components[];
-extern const Gs1AiSpec kGs1Ais[];
+extern const Gs1AiDefinition kGs1Ais[];
 extern const size_t kGs1AiCount;
 
 // Three characters a code (two for alpha-2), run together.

@@ -140,7 +140,7 @@ def main():
         for cset, low, high, optional, lints in shape:
             mask = " | ".join("Gs1Lint::" + n for n in lints) or "0"
             out.append("    {u'%s', %d, %d, %s, %s}," % (cset, low, high, "true" if optional else "false", mask))
-    out += ["};", "", "const Gs1AiSpec kGs1Ais[] = {"]
+    out += ["};", "", "const Gs1AiDefinition kGs1Ais[] = {"]
     for ai, predefined, first, count, req, ex, title in rows:
         out.append('    {u"%s", %s, %d, %d, u"%s", u"%s"},  // %s' %
                    (ai, "true" if predefined else "false", first, count, req, ex, title))
